@@ -1,0 +1,43 @@
+# Small helpers shared by every folder of the tree.
+
+# qn_library(<target> [DEPS ...] [WIN32_LIBS ...] [NATIVE_LIBS ...])
+# Builds a static library from every .cpp in the calling folder; headers are
+# included as "folder/file.h" from the source root.
+function(qn_library target)
+    cmake_parse_arguments(ARG "" "" "DEPS;WIN32_LIBS;NATIVE_LIBS;SOURCES" ${ARGN})
+    if(ARG_SOURCES)
+        set(sources ${ARG_SOURCES})
+    else()
+        file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    endif()
+    if(NOT sources)
+        set(sources ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+    endif()
+    add_library(${target} STATIC ${sources})
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+    if(WIN32)
+        target_link_libraries(${target} PUBLIC ${ARG_WIN32_LIBS})
+    else()
+        target_link_libraries(${target} PUBLIC ${ARG_NATIVE_LIBS})
+    endif()
+endfunction()
+
+# qn_test(<target> [SOURCES ...] [DEPS ...] [PROPERTIES ...])
+# One GoogleTest executable per tested folder; every .cpp of the calling folder
+# unless SOURCES is given. Tests are discovered by CTest (under Wine for the
+# Windows builds, through CMAKE_CROSSCOMPILING_EMULATOR).
+function(qn_test target)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PROPERTIES" ${ARGN})
+    if(ARG_SOURCES)
+        set(sources ${ARG_SOURCES})
+    else()
+        file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    endif()
+    add_executable(${target} ${sources})
+    target_link_libraries(${target} PRIVATE ${ARG_DEPS} qn_gtest_main)
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+    gtest_discover_tests(${target}
+        DISCOVERY_TIMEOUT 120
+        PROPERTIES TIMEOUT 300 ${ARG_PROPERTIES})
+endfunction()

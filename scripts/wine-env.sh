@@ -1,0 +1,31 @@
+# Sourced by the scripts that run Windows programs under Wine.
+# One headless prefix inside the build folder; a persistent wineserver so that
+# each program start is cheap; Wine's services started with no pipe attached so
+# that CTest or a shell pipeline never waits on them.
+
+qn_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export WINEPREFIX="${QN_WINEPREFIX:-$qn_root/build/wineprefix}"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+unset DISPLAY
+
+qn_wine_start() {
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/.qn-ready" ]; then
+            wineboot -u </dev/null >/dev/null 2>&1
+            wineserver -w </dev/null >/dev/null 2>&1
+            touch "$WINEPREFIX/.qn-ready"
+        fi
+        if ! pgrep -u "$(id -u)" -f "wineserver -p" >/dev/null 2>&1; then
+            wineserver -p </dev/null >/dev/null 2>&1
+            wine cmd /c exit 0 </dev/null >/dev/null 2>&1
+        fi
+    ) 9>"$(dirname "$WINEPREFIX")/.wineprefix.lock"
+}
+
+qn_wine_stop() {
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+}
