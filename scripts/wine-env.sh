@@ -19,7 +19,7 @@ qn_wine_start() {
             wineserver -w </dev/null >/dev/null 2>&1
             touch "$WINEPREFIX/.qn-ready"
         fi
-        if ! pgrep -u "$(id -u)" -f "wineserver -p" >/dev/null 2>&1; then
+        if ! pgrep -u "$(id -u)" -f "wineserver(64)? .*-p" >/dev/null 2>&1; then
             wineserver -p </dev/null >/dev/null 2>&1
             wine cmd /c exit 0 </dev/null >/dev/null 2>&1
         fi
