@@ -37,6 +37,7 @@ using DWORD_PTR = std::uintptr_t;
 using WPARAM = UINT_PTR;
 using LPARAM = LONG_PTR;
 using LRESULT = LONG_PTR;
+using HWND = void*;
 
 #ifndef TRUE
 #define TRUE 1
@@ -71,11 +72,13 @@ inline constexpr HRESULT DISP_E_BADINDEX = static_cast<HRESULT>(0x8002000Bu);
 inline constexpr DWORD ERROR_SUCCESS = 0;
 inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
+inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
 inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_MORE_DATA = 234;
 inline constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
+inline constexpr DWORD ERROR_CANCELLED = 1223;
 
 inline constexpr HRESULT HRESULT_FROM_WIN32(DWORD e) {
     return e == 0 ? 0 : static_cast<HRESULT>((e & 0x0000FFFFu) | 0x80070000u);
