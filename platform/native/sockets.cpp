@@ -1,0 +1,209 @@
+#include "platform/sockets.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace net {
+namespace {
+
+IoStatus StatusFromErrno(int error) {
+    switch (error) {
+        case ECONNREFUSED:
+            return IoStatus::Refused;
+        case ECONNRESET:
+        case EPIPE:
+        case ECONNABORTED:
+            return IoStatus::Reset;
+        case ETIMEDOUT:
+        case EAGAIN:
+            return IoStatus::TimedOut;
+        default:
+            return IoStatus::Failed;
+    }
+}
+
+// Waits for the given poll events; 1 ready, 0 timed out, -1 failed.
+int WaitFor(NativeSocket socket, short events, int timeoutMs) {
+    pollfd entry{socket, events, 0};
+    for (;;) {
+        int ready = ::poll(&entry, 1, timeoutMs < 0 ? -1 : timeoutMs);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        return ready < 0 ? -1 : (ready == 0 ? 0 : 1);
+    }
+}
+
+}  // namespace
+
+void Socket::Close() {
+    if (socket_ != kInvalid) {
+        ::close(socket_);
+        socket_ = kInvalid;
+    }
+}
+
+bool StartSockets() {
+    return true;
+}
+
+Socket CreateTcpSocket() {
+    return Socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+}
+
+bool BindLoopback(const Socket& socket, std::uint16_t port) {
+    int yes = 1;
+    ::setsockopt(socket.Get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return ::bind(socket.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+}
+
+bool Listen(const Socket& socket) {
+    return ::listen(socket.Get(), SOMAXCONN) == 0;
+}
+
+std::uint16_t LocalPort(const Socket& socket) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(socket.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return 0;
+    }
+    return ntohs(address.sin_port);
+}
+
+Socket Accept(const Socket& listener, int timeoutMs) {
+    if (WaitFor(listener.Get(), POLLIN, timeoutMs) != 1) {
+        return Socket();
+    }
+    Socket accepted(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+    if (accepted.Valid()) {
+        int yes = 1;
+        ::setsockopt(accepted.Get(), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+    }
+    return accepted;
+}
+
+IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, int timeoutMs) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(ipv4);
+    // Non-blocking connect so that the time limit applies; blocking again after.
+    const int flags = ::fcntl(socket.Get(), F_GETFL, 0);
+    ::fcntl(socket.Get(), F_SETFL, flags | O_NONBLOCK);
+    IoStatus status = IoStatus::Ok;
+    if (::connect(socket.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        if (errno != EINPROGRESS) {
+            status = StatusFromErrno(errno);
+        } else {
+            int ready = WaitFor(socket.Get(), POLLOUT, timeoutMs);
+            if (ready == 0) {
+                status = IoStatus::TimedOut;
+            } else if (ready < 0) {
+                status = IoStatus::Failed;
+            } else {
+                int error = 0;
+                socklen_t length = sizeof error;
+                ::getsockopt(socket.Get(), SOL_SOCKET, SO_ERROR, &error, &length);
+                status = error == 0 ? IoStatus::Ok : StatusFromErrno(error);
+            }
+        }
+    }
+    ::fcntl(socket.Get(), F_SETFL, flags);
+    if (status == IoStatus::Ok) {
+        int yes = 1;
+        ::setsockopt(socket.Get(), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+    }
+    return status;
+}
+
+IoResult SendAll(const Socket& socket, const char* data, std::size_t size, int timeoutMs) {
+    IoResult result{IoStatus::Ok, 0};
+    while (result.bytes < size) {
+        int ready = WaitFor(socket.Get(), POLLOUT, timeoutMs);
+        if (ready <= 0) {
+            result.status = ready == 0 ? IoStatus::TimedOut : IoStatus::Failed;
+            return result;
+        }
+        ssize_t sent = ::send(socket.Get(), data + result.bytes, size - result.bytes,
+                              MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
+                continue;
+            }
+            result.status = StatusFromErrno(errno);
+            return result;
+        }
+        result.bytes += static_cast<std::size_t>(sent);
+    }
+    return result;
+}
+
+IoResult Receive(const Socket& socket, char* buffer, std::size_t size, int timeoutMs) {
+    for (;;) {
+        int ready = WaitFor(socket.Get(), POLLIN, timeoutMs);
+        if (ready <= 0) {
+            return {ready == 0 ? IoStatus::TimedOut : IoStatus::Failed, 0};
+        }
+        ssize_t received = ::recv(socket.Get(), buffer, size, MSG_DONTWAIT);
+        if (received < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
+                continue;
+            }
+            return {StatusFromErrno(errno), 0};
+        }
+        if (received == 0) {
+            return {IoStatus::Closed, 0};
+        }
+        return {IoStatus::Ok, static_cast<std::size_t>(received)};
+    }
+}
+
+void ShutdownSend(const Socket& socket) {
+    ::shutdown(socket.Get(), SHUT_WR);
+}
+
+void CloseWithReset(Socket& socket) {
+    if (!socket.Valid()) {
+        return;
+    }
+    linger abortive{1, 0};
+    ::setsockopt(socket.Get(), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    socket.Close();
+}
+
+bool ResolveIpv4(const std::string& host, std::uint32_t& ipv4) {
+    if (host == "localhost") {
+        ipv4 = INADDR_LOOPBACK;
+        return true;
+    }
+    in_addr numeric{};
+    if (::inet_pton(AF_INET, host.c_str(), &numeric) == 1) {
+        ipv4 = ntohl(numeric.s_addr);
+        return true;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+        return false;
+    }
+    ipv4 = ntohl(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+    ::freeaddrinfo(found);
+    return true;
+}
+
+}  // namespace net

@@ -1,0 +1,96 @@
+// A tiny portable TCP layer (BSD sockets natively, Winsock on Windows) for the
+// native HTTP client stand-in and the loopback test back end.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace net {
+
+#ifdef _WIN32
+using NativeSocket = std::uintptr_t;
+#else
+using NativeSocket = int;
+#endif
+
+// Owns one socket; closing it is the only way to give it back.
+class Socket {
+  public:
+    Socket() = default;
+    explicit Socket(NativeSocket socket) : socket_(socket) {}
+    ~Socket() { Close(); }
+    Socket(Socket&& other) noexcept : socket_(other.Detach()) {}
+    Socket& operator=(Socket&& other) noexcept {
+        if (this != &other) {
+            Close();
+            socket_ = other.Detach();
+        }
+        return *this;
+    }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+
+    bool Valid() const { return socket_ != kInvalid; }
+    NativeSocket Get() const { return socket_; }
+    void Close();
+
+    static constexpr NativeSocket kInvalid = static_cast<NativeSocket>(-1);
+
+  private:
+    NativeSocket Detach() {
+        NativeSocket s = socket_;
+        socket_ = kInvalid;
+        return s;
+    }
+    NativeSocket socket_ = kInvalid;
+};
+
+enum class IoStatus {
+    Ok,        // the operation moved at least one byte (or connected)
+    Closed,    // the peer ended the stream in order
+    TimedOut,  // nothing happened within the time limit
+    Refused,   // nobody listens at the address
+    Reset,     // the peer aborted the connection
+    Failed,    // any other error
+};
+
+struct IoResult {
+    IoStatus status = IoStatus::Failed;
+    std::size_t bytes = 0;
+};
+
+// Makes the socket library usable in this process; safe to call repeatedly.
+bool StartSockets();
+
+// A blocking TCP socket, or an invalid one.
+Socket CreateTcpSocket();
+
+// Binds to 127.0.0.1:port (0 = a free port chosen by the system).
+bool BindLoopback(const Socket& socket, std::uint16_t port);
+bool Listen(const Socket& socket);
+std::uint16_t LocalPort(const Socket& socket);
+
+// Waits up to timeoutMs for a connection; an invalid socket on time-out or error.
+Socket Accept(const Socket& listener, int timeoutMs);
+
+// Connects to an IPv4 address given in host byte order.
+IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, int timeoutMs);
+
+// Sends all bytes unless the time limit passes between two progress steps.
+IoResult SendAll(const Socket& socket, const char* data, std::size_t size, int timeoutMs);
+
+// One receive of at most size bytes, waiting up to timeoutMs for the first.
+IoResult Receive(const Socket& socket, char* buffer, std::size_t size, int timeoutMs);
+
+// Sends the end-of-stream marker to the peer; receiving stays possible.
+void ShutdownSend(const Socket& socket);
+
+// Closes so that the peer sees a connection reset instead of an orderly end.
+void CloseWithReset(Socket& socket);
+
+// Resolves a host name to an IPv4 address in host byte order ("localhost" is
+// always the loopback address, whatever the resolver prefers).
+bool ResolveIpv4(const std::string& host, std::uint32_t& ipv4);
+
+}  // namespace net

@@ -1,0 +1,237 @@
+#include "platform/sockets.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <mutex>
+
+namespace net {
+namespace {
+
+IoStatus StatusFromError(int error) {
+    switch (error) {
+        case WSAECONNREFUSED:
+            return IoStatus::Refused;
+        case WSAECONNRESET:
+        case WSAECONNABORTED:
+        case WSAESHUTDOWN:
+            return IoStatus::Reset;
+        case WSAETIMEDOUT:
+            return IoStatus::TimedOut;
+        default:
+            return IoStatus::Failed;
+    }
+}
+
+timeval ToTimeval(int timeoutMs) {
+    timeval limit{};
+    limit.tv_sec = timeoutMs / 1000;
+    limit.tv_usec = (timeoutMs % 1000) * 1000;
+    return limit;
+}
+
+// select() rather than WSAPoll: older systems never report a failed connect
+// through WSAPoll. 1 ready, 0 timed out, -1 failed.
+int WaitFor(NativeSocket socket, bool forWrite, int timeoutMs) {
+    fd_set ready;
+    fd_set failed;
+    FD_ZERO(&ready);
+    FD_ZERO(&failed);
+    FD_SET(static_cast<SOCKET>(socket), &ready);
+    FD_SET(static_cast<SOCKET>(socket), &failed);
+    timeval limit = ToTimeval(timeoutMs);
+    int count = ::select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr, &failed,
+                         timeoutMs < 0 ? nullptr : &limit);
+    if (count == SOCKET_ERROR) {
+        return -1;
+    }
+    return count == 0 ? 0 : 1;
+}
+
+void SetBlocking(NativeSocket socket, bool blocking) {
+    u_long nonBlocking = blocking ? 0 : 1;
+    ::ioctlsocket(static_cast<SOCKET>(socket), FIONBIO, &nonBlocking);
+}
+
+}  // namespace
+
+void Socket::Close() {
+    if (socket_ != kInvalid) {
+        ::closesocket(static_cast<SOCKET>(socket_));
+        socket_ = kInvalid;
+    }
+}
+
+bool StartSockets() {
+    static std::once_flag once;
+    static bool started = false;
+    std::call_once(once, [] {
+        WSADATA data;
+        started = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    });
+    return started;
+}
+
+Socket CreateTcpSocket() {
+    if (!StartSockets()) {
+        return Socket();
+    }
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    return s == INVALID_SOCKET ? Socket() : Socket(static_cast<NativeSocket>(s));
+}
+
+bool BindLoopback(const Socket& socket, std::uint16_t port) {
+    // Exclusive use: a second server must never share a port that is taken.
+    BOOL yes = TRUE;
+    ::setsockopt(static_cast<SOCKET>(socket.Get()), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+                 reinterpret_cast<const char*>(&yes), sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return ::bind(static_cast<SOCKET>(socket.Get()), reinterpret_cast<sockaddr*>(&address),
+                  sizeof address) == 0;
+}
+
+bool Listen(const Socket& socket) {
+    return ::listen(static_cast<SOCKET>(socket.Get()), SOMAXCONN) == 0;
+}
+
+std::uint16_t LocalPort(const Socket& socket) {
+    sockaddr_in address{};
+    int length = sizeof address;
+    if (::getsockname(static_cast<SOCKET>(socket.Get()), reinterpret_cast<sockaddr*>(&address),
+                      &length) != 0) {
+        return 0;
+    }
+    return ntohs(address.sin_port);
+}
+
+Socket Accept(const Socket& listener, int timeoutMs) {
+    if (WaitFor(listener.Get(), false, timeoutMs) != 1) {
+        return Socket();
+    }
+    SOCKET s = ::accept(static_cast<SOCKET>(listener.Get()), nullptr, nullptr);
+    if (s == INVALID_SOCKET) {
+        return Socket();
+    }
+    // Sockets accepted from a listener inherit nothing we rely on; make sure
+    // they block, since the waits below bound every call.
+    SetBlocking(static_cast<NativeSocket>(s), true);
+    BOOL yes = TRUE;
+    ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&yes), sizeof yes);
+    return Socket(static_cast<NativeSocket>(s));
+}
+
+IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, int timeoutMs) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(ipv4);
+    SOCKET s = static_cast<SOCKET>(socket.Get());
+    SetBlocking(socket.Get(), false);
+    IoStatus status = IoStatus::Ok;
+    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        int error = ::WSAGetLastError();
+        if (error != WSAEWOULDBLOCK) {
+            status = StatusFromError(error);
+        } else {
+            fd_set writable;
+            fd_set failed;
+            FD_ZERO(&writable);
+            FD_ZERO(&failed);
+            FD_SET(s, &writable);
+            FD_SET(s, &failed);
+            timeval limit = ToTimeval(timeoutMs);
+            int count = ::select(0, nullptr, &writable, &failed, timeoutMs < 0 ? nullptr : &limit);
+            if (count == 0) {
+                status = IoStatus::TimedOut;
+            } else if (count == SOCKET_ERROR) {
+                status = IoStatus::Failed;
+            } else {
+                int soError = 0;
+                int length = sizeof soError;
+                ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &length);
+                status = FD_ISSET(s, &failed) || soError != 0
+                             ? StatusFromError(soError ? soError : WSAECONNREFUSED)
+                             : IoStatus::Ok;
+            }
+        }
+    }
+    SetBlocking(socket.Get(), true);
+    return status;
+}
+
+IoResult SendAll(const Socket& socket, const char* data, std::size_t size, int timeoutMs) {
+    IoResult result{IoStatus::Ok, 0};
+    while (result.bytes < size) {
+        int ready = WaitFor(socket.Get(), true, timeoutMs);
+        if (ready <= 0) {
+            result.status = ready == 0 ? IoStatus::TimedOut : IoStatus::Failed;
+            return result;
+        }
+        std::size_t left = size - result.bytes;
+        int piece = left > 65536 ? 65536 : static_cast<int>(left);
+        int sent = ::send(static_cast<SOCKET>(socket.Get()), data + result.bytes, piece, 0);
+        if (sent == SOCKET_ERROR) {
+            result.status = StatusFromError(::WSAGetLastError());
+            return result;
+        }
+        result.bytes += static_cast<std::size_t>(sent);
+    }
+    return result;
+}
+
+IoResult Receive(const Socket& socket, char* buffer, std::size_t size, int timeoutMs) {
+    int ready = WaitFor(socket.Get(), false, timeoutMs);
+    if (ready <= 0) {
+        return {ready == 0 ? IoStatus::TimedOut : IoStatus::Failed, 0};
+    }
+    int piece = size > 65536 ? 65536 : static_cast<int>(size);
+    int received = ::recv(static_cast<SOCKET>(socket.Get()), buffer, piece, 0);
+    if (received == SOCKET_ERROR) {
+        return {StatusFromError(::WSAGetLastError()), 0};
+    }
+    if (received == 0) {
+        return {IoStatus::Closed, 0};
+    }
+    return {IoStatus::Ok, static_cast<std::size_t>(received)};
+}
+
+void ShutdownSend(const Socket& socket) {
+    ::shutdown(static_cast<SOCKET>(socket.Get()), SD_SEND);
+}
+
+void CloseWithReset(Socket& socket) {
+    if (!socket.Valid()) {
+        return;
+    }
+    linger abortive{};
+    abortive.l_onoff = 1;
+    abortive.l_linger = 0;
+    ::setsockopt(static_cast<SOCKET>(socket.Get()), SOL_SOCKET, SO_LINGER,
+                 reinterpret_cast<const char*>(&abortive), sizeof abortive);
+    socket.Close();
+}
+
+bool ResolveIpv4(const std::string& host, std::uint32_t& ipv4) {
+    if (host == "localhost") {
+        ipv4 = INADDR_LOOPBACK;
+        return true;
+    }
+    if (!StartSockets()) {
+        return false;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+        return false;
+    }
+    ipv4 = ntohl(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+    ::freeaddrinfo(found);
+    return true;
+}
+
+}  // namespace net
