@@ -1,0 +1,158 @@
+#include "server/translation_engine.h"
+
+#include <new>
+#include <string>
+
+#include "backend/features_document.h"
+#include "jobs/translate_call.h"
+#include "platform/wide.h"
+#include "server/engine_dispatch.h"
+#include "server/exe_module.h"
+#include "server/guids.h"
+
+namespace server {
+namespace {
+
+// A BSTR as engine text: null is empty, and the text ends at its first NUL.
+std::u16string TextOf(BSTR text) {
+    if (text == nullptr) {
+        return {};
+    }
+    return std::u16string(FromPlatform(text));
+}
+
+// Runs a method body so that no exception leaves through the COM boundary.
+template <typename Body>
+HRESULT Guarded(Body&& body) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+}  // namespace
+
+TranslationEngine::TranslationEngine() { Module().Lock(); }
+
+TranslationEngine::~TranslationEngine() { Module().Unlock(); }
+
+HRESULT TranslationEngine::Create(REFIID iid, void** object) {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    *object = nullptr;
+    auto* engine = new (std::nothrow) TranslationEngine();
+    if (engine == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    // The query takes the first reference; a refused interface destroys it.
+    engine->AddRef();
+    const HRESULT hr = engine->QueryInterface(iid, object);
+    engine->Release();
+    return hr;
+}
+
+HRESULT TranslationEngine::QueryInterface(REFIID iid, void** object) {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch) ||
+        IsEqualGUID(iid, kIidIQNSTranslationEngine)) {
+        *object = static_cast<IQNSTranslationEngine*>(this);
+    } else if (IsEqualGUID(iid, IID_ISupportErrorInfo)) {
+        *object = static_cast<ISupportErrorInfo*>(this);
+    } else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+ULONG TranslationEngine::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+
+ULONG TranslationEngine::Release() {
+    const LONG count = InterlockedDecrement(&references_);
+    if (count == 0) {
+        delete this;
+    }
+    return static_cast<ULONG>(count);
+}
+
+HRESULT TranslationEngine::GetTypeInfoCount(UINT* count) {
+    if (count == nullptr) {
+        return E_POINTER;
+    }
+    *count = 1;
+    return S_OK;
+}
+
+HRESULT TranslationEngine::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+    if (info == nullptr) {
+        return E_POINTER;
+    }
+    *info = nullptr;
+    if (index != 0) {
+        return DISP_E_BADINDEX;
+    }
+    return Guarded([&] { return EngineTypeInfo(info); });
+}
+
+HRESULT TranslationEngine::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                         DISPID* ids) {
+    return Guarded([&] { return EngineIdsOfNames(names, count, ids); });
+}
+
+HRESULT TranslationEngine::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                  VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+    return Guarded([&] {
+        return EngineInvoke(static_cast<IQNSTranslationEngine*>(this), id, flags, params, result,
+                            exception, argumentError);
+    });
+}
+
+HRESULT TranslationEngine::get_Features(BSTR curOptions, BSTR* features) {
+    if (features == nullptr) {
+        return E_POINTER;
+    }
+    return Guarded([&] {
+        const std::u16string document = QueryFeatures(TextOf(curOptions));
+        BSTR copy = SysAllocStringLen(ToPlatform(document.data()),
+                                      static_cast<UINT>(document.size()));
+        if (copy == nullptr) {
+            return E_OUTOFMEMORY;
+        }
+        *features = copy;
+        return S_OK;
+    });
+}
+
+HRESULT TranslationEngine::Translate(BSTR options, IDispatch* translationSource,
+                                     IDispatch* translationSink) {
+    return Guarded([&] { return RunTranslationJob(options, translationSource, translationSink); });
+}
+
+HRESULT TranslationEngine::TranslateText(BSTR options, BSTR source, BSTR* translation) {
+    if (translation == nullptr) {
+        return E_POINTER;
+    }
+    return Guarded([&] {
+        return RunTranslateText(static_cast<IQNSTranslationEngine*>(this), options, source,
+                                translation);
+    });
+}
+
+HRESULT TranslationEngine::get_AlternateWords(BSTR, BSTR, BSTR*) { return S_OK; }
+
+HRESULT TranslationEngine::SetAlternateWord(BSTR, BSTR, BSTR, BSTR*) { return S_OK; }
+
+HRESULT TranslationEngine::ScanSentences(BSTR, IDispatch*, IDispatch*) { return S_OK; }
+
+HRESULT TranslationEngine::InterfaceSupportsErrorInfo(REFIID iid) {
+    return IsEqualGUID(iid, kIidIQNSTranslationEngine) ? S_OK : S_FALSE;
+}
+
+}  // namespace server
