@@ -29,6 +29,7 @@ using LPVOID = void*;
 using LPCVOID = const void*;
 using LPBYTE = BYTE*;
 using LPDWORD = DWORD*;
+using LPBOOL = BOOL*;
 using HANDLE = void*;
 using UINT_PTR = std::uintptr_t;
 using LONG_PTR = std::intptr_t;
@@ -79,6 +80,8 @@ inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_MORE_DATA = 234;
 inline constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
 inline constexpr DWORD ERROR_CANCELLED = 1223;
+inline constexpr DWORD ERROR_INVALID_FLAGS = 1004;
+inline constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
 
 inline constexpr HRESULT HRESULT_FROM_WIN32(DWORD e) {
     return e == 0 ? 0 : static_cast<HRESULT>((e & 0x0000FFFFu) | 0x80070000u);

@@ -1,0 +1,22 @@
+// Non-validating UTF-8 <-> UTF-16 conversion over caller-supplied buffers.
+#pragma once
+
+#include <cstddef>
+
+// Decodes up to `size` bytes into at most `capacity` code units and returns
+// the number written. Lead bytes fix the sequence length (continuation bytes
+// are not checked, over-long forms decode to their value, values beyond
+// U+10FFFF become U+FFFD); a sequence that would run past the input, or output
+// that does not fit, stops the decoding.
+std::size_t DecodeUtf8(const char* bytes, std::size_t size, char16_t* out, std::size_t capacity);
+
+// Like DecodeUtf8 but also stops after writing the first zero code unit
+// (returned count excludes it): callers that cut at the first zero need
+// nothing beyond it.
+std::size_t DecodeUtf8UntilZero(const char* bytes, std::size_t size, char16_t* out,
+                                std::size_t capacity);
+
+// Encodes `size` code units into at most `capacity` bytes and returns the
+// number written. Valid surrogate pairs combine; any other surrogate is
+// encoded on its own. A sequence that does not fit stops the encoding.
+std::size_t EncodeUtf8(const char16_t* text, std::size_t size, char* out, std::size_t capacity);
