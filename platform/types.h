@@ -40,6 +40,13 @@ using LPARAM = LONG_PTR;
 using LRESULT = LONG_PTR;
 using HWND = void*;
 
+struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+};
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+
 #ifndef TRUE
 #define TRUE 1
 #define FALSE 0
@@ -80,6 +87,7 @@ inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_MORE_DATA = 234;
 inline constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
 inline constexpr DWORD ERROR_CANCELLED = 1223;
+inline constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;
 inline constexpr DWORD ERROR_INVALID_FLAGS = 1004;
 inline constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
 
