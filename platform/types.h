@@ -39,6 +39,16 @@ using WPARAM = UINT_PTR;
 using LPARAM = LONG_PTR;
 using LRESULT = LONG_PTR;
 using HWND = void*;
+using HMODULE = void*;
+using HINSTANCE = void*;
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)))
+
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+using PFILETIME = FILETIME*;
+using LPFILETIME = FILETIME*;
 
 struct SECURITY_ATTRIBUTES {
     DWORD nLength;
@@ -90,6 +100,13 @@ inline constexpr DWORD ERROR_CANCELLED = 1223;
 inline constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;
 inline constexpr DWORD ERROR_INVALID_FLAGS = 1004;
 inline constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
+inline constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+inline constexpr DWORD ERROR_NO_MORE_FILES = 18;
+inline constexpr DWORD ERROR_BAD_PATHNAME = 161;
+inline constexpr DWORD ERROR_BADDB = 1009;
+inline constexpr DWORD ERROR_KEY_DELETED = 1018;
+
+inline constexpr DWORD MAX_PATH = 260;
 
 inline constexpr HRESULT HRESULT_FROM_WIN32(DWORD e) {
     return e == 0 ? 0 : static_cast<HRESULT>((e & 0x0000FFFFu) | 0x80070000u);
