@@ -1,0 +1,106 @@
+// Registry key wrappers: the one road from the engine to the registry. Reads
+// never throw (a missing key or value reads as absent); writes open the key
+// for writing on first use and throw RegistryKeyMissing when it cannot be.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/registry.h"
+#include "platform/unique_hkey.h"
+#include "text/exceptions.h"
+
+// A key path that could not be opened or created for writing. Message() is
+// the path below the root, unchanged.
+class RegistryKeyMissing : public QuillonException {
+  public:
+    explicit RegistryKeyMissing(std::string path);
+    const std::string& Path() const { return path_; }
+    std::string Message() const override;
+
+  private:
+    std::string path_;
+};
+
+// The operations every settings store offers, whatever keys lie behind it.
+// Names and texts are narrow (ANSI) strings; statuses are Win32 error codes.
+class Registry_Base {
+  public:
+    virtual ~Registry_Base() = default;
+
+    // A REG_BINARY value of at least one byte; the caller owns `data`.
+    virtual bool ReadBytes(const std::string& name, DWORD& size, std::unique_ptr<BYTE[]>& data) = 0;
+    // A REG_SZ value without its terminating zero.
+    virtual bool ReadString(const std::string& name, std::string& value) = 0;
+    // A REG_DWORD value.
+    virtual bool ReadDword(const std::string& name, DWORD& value) = 0;
+    // A REG_DWORD value; any number but 0 is true.
+    virtual bool ReadBool(const std::string& name, bool& value) = 0;
+    virtual void WriteString(const std::string& name, const char* text) = 0;
+    virtual LONG WriteBytes(const std::string& name, DWORD size, const BYTE* data) = 0;
+    virtual LONG WriteString(const std::string& name, const std::string& value) = 0;
+    virtual LONG WriteDword(const std::string& name, DWORD value) = 0;
+    virtual LONG WriteBool(const std::string& name, bool value) = 0;
+    virtual bool DeleteValue(const std::string& name) = 0;
+    // Deletes a child key with everything beneath it.
+    virtual bool DeleteKey(const std::string& child) = 0;
+    // Value names whose beginning equals `prefix` without regard to case.
+    virtual std::vector<std::string> ValueNamesWithPrefix(const std::string& prefix) = 0;
+    virtual std::vector<std::string> ValueNames() = 0;
+    virtual std::vector<std::string> SubKeyNames() = 0;
+
+    // The value read by ReadBool, or `defaultValue` when there is none.
+    bool GetBool(const std::string& name, bool defaultValue);
+    // The value read by ReadString, or `defaultValue` when there is none.
+    std::string GetString(const std::string& name, const char* defaultValue);
+};
+
+// One key: a predefined root plus a path below it. Opened lazily, read-only
+// for reads and listings, with create rights for the first write or delete.
+class Registry : public Registry_Base {
+  public:
+    Registry(HKEY root, std::string path);
+    ~Registry() override;
+    Registry(const Registry&) = delete;
+    Registry& operator=(const Registry&) = delete;
+
+    HKEY Root() const { return root_; }
+    const std::string& Path() const { return path_; }
+    bool IsOpen() const { return static_cast<bool>(handle_); }
+    bool IsWritable() const { return writable_; }
+    void Close();
+
+    bool ReadBytes(const std::string& name, DWORD& size, std::unique_ptr<BYTE[]>& data) override;
+    bool ReadString(const std::string& name, std::string& value) override;
+    bool ReadDword(const std::string& name, DWORD& value) override;
+    bool ReadBool(const std::string& name, bool& value) override;
+    void WriteString(const std::string& name, const char* text) override;
+    LONG WriteBytes(const std::string& name, DWORD size, const BYTE* data) override;
+    LONG WriteString(const std::string& name, const std::string& value) override;
+    LONG WriteDword(const std::string& name, DWORD value) override;
+    LONG WriteBool(const std::string& name, bool value) override;
+    bool DeleteValue(const std::string& name) override;
+    bool DeleteKey(const std::string& child) override;
+    std::vector<std::string> ValueNamesWithPrefix(const std::string& prefix) override;
+    std::vector<std::string> ValueNames() override;
+    std::vector<std::string> SubKeyNames() override;
+
+  private:
+    bool OpenForReading();
+    void OpenForWriting();
+    std::vector<std::string> ListValueNames(const std::string* prefix);
+
+    HKEY root_;
+    UniqueHkey handle_;
+    std::string path_;
+    bool writable_ = false;
+};
+
+// A named child of another key. Independent of its parent once made: it
+// neither opens nor needs the parent's key.
+class SubKey : public Registry {
+  public:
+    SubKey(const Registry& parent, const std::string& child);
+    ~SubKey() override;
+};
