@@ -20,6 +20,8 @@ int main() {
                    stderr);
         return 2;
     }
-    return server::RunServer();
+    // A POSIX exit status keeps 8 bits: never let a failure read as success.
+    const int code = server::RunServer();
+    return code != 0 && (code & 0xFF) == 0 ? 1 : code;
 }
 #endif

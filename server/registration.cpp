@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "platform/com.h"
+#include "platform/com_server.h"
+#include "platform/com_ptr.h"
 #include "platform/module.h"
 #include "platform/registry.h"
 #include "platform/unique_hkey.h"

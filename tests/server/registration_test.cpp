@@ -1,0 +1,289 @@
+// Registration, unregistration and Configure, run through the real server
+// executable: under Wine against Wine's registry, natively against a scratch
+// registry store.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "config/registry.h"
+#include "platform/com_server.h"
+#include "platform/registry.h"
+#include "server/guids.h"
+#include "server/registry_paths.h"
+#include "tests/server/server_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kClassKey = "CLSID\\" + GuidToRegistryString(kClsidTranslationEngine);
+const std::string kAppIdKey = "AppID\\" + GuidToRegistryString(kAppIdTranslationEngine);
+constexpr char kProgId[] = "QNDravikHybridTranslationEngine.TranslationEngine.1";
+constexpr char kVersionIndependentProgId[] = "QNDravikHybridTranslationEngine.TranslationEngine";
+
+struct EngineEntry {
+    const char* name;
+    const char* source;
+    const char* target;
+};
+
+constexpr EngineEntry kEngines[] = {
+    {"Vorla Ar to En Hybrid Engine 1.0", "ar", "en"}, {"Vorla En to Ar Hybrid Engine 1.0", "en", "ar"},
+    {"Vorla Fa to En Hybrid Engine 1.0", "fa", "en"}, {"Vorla En to Fa Hybrid Engine 1.0", "en", "fa"},
+    {"Vorla De to En Hybrid Engine 1.0", "de", "en"}, {"Vorla En to De Hybrid Engine 1.0", "en", "de"},
+    {"Vorla Fr to En Hybrid Engine 1.0", "fr", "en"}, {"Vorla En to Fr Hybrid Engine 1.0", "en", "fr"},
+    {"Vorla It to En Hybrid Engine 1.0", "it", "en"}, {"Vorla En to It Hybrid Engine 1.0", "en", "it"},
+    {"Vorla Ru to En Hybrid Engine 1.0", "ru", "en"}, {"Vorla En to Ru Hybrid Engine 1.0", "en", "ru"},
+};
+
+bool KeyExists(HKEY root, const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+std::string DefaultValue(HKEY root, const std::string& path) {
+    Registry key(root, path);
+    return key.GetString("", "<missing>");
+}
+
+bool ReadSuppress(const std::string& engine, DWORD& value) {
+    Registry key(HKEY_LOCAL_MACHINE, std::string(server::kEnginesKeyPath) + "\\" + engine);
+    return key.ReadDword("Suppress", value);
+}
+
+class RegistrationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        scratch_ = fs::temp_directory_path() /
+                   ("qn-registration-" + std::to_string(::testing::UnitTest::GetInstance()
+                                                            ->random_seed()) +
+                    "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(scratch_);
+        fs::create_directories(scratch_);
+#ifndef _WIN32
+        // A store of our own, so the test never touches the user's.
+        setenv(kRegistryFileVariable, (scratch_ / "registry.reg").c_str(), 1);
+        unsetenv(kRegistryDenyMachineWritesVariable);
+        // The store starts with the keys a Windows machine has.
+        for (const char* path : {"Software"}) {
+            HKEY key = nullptr;
+            ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                      nullptr, &key, nullptr),
+                      ERROR_SUCCESS);
+            RegCloseKey(key);
+        }
+#endif
+        // Point the back end's install folder at a scratch folder with no models.
+        SetInstallFolder(InstallFolder());
+    }
+
+    void TearDown() override {
+        Run("/UnregServer");
+        Registry server(HKEY_LOCAL_MACHINE, server::kServerKeyPath);
+        server.DeleteValue("DravikHybridInstallLoc");
+        std::error_code ignored;
+        fs::remove_all(scratch_, ignored);
+    }
+
+    static ProcessResult Run(const std::string& arguments) {
+#ifdef _WIN32
+        // The build knows the program by its Linux path; Wine sees / as drive Z:.
+        std::string path = std::string("Z:") + QN_SERVER_EXE;
+        std::replace(path.begin(), path.end(), '/', '\\');
+        return RunProcess(path, arguments);
+#else
+        return RunProcess(QN_SERVER_EXE, arguments);
+#endif
+    }
+
+    std::string InstallFolder() const { return WindowsPath(scratch_ / "Dravik"); }
+
+    static std::string WindowsPath(const fs::path& path) {
+#ifdef _WIN32
+        return path.string();
+#else
+        return "Z:" + std::string(path.c_str());  // the native file search maps Z: to /
+#endif
+    }
+
+    void SetInstallFolder(const std::string& folder) {
+        Registry server(HKEY_LOCAL_MACHINE, server::kServerKeyPath);
+        server.WriteString("DravikHybridInstallLoc", folder);
+    }
+
+    void CreateModelFolder(const char* pair) {
+        fs::create_directories(scratch_ / "Dravik" / "DravikHMT" / "Models" / pair);
+    }
+
+    fs::path scratch_;
+};
+
+TEST_F(RegistrationTest, RegisterWritesClassProgIdsAppIdAndEngines) {
+    ASSERT_EQ(Run("/RegServer").exitCode, 0);
+
+    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, kClassKey), "Vorla Hybrid Engine Class");
+    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, kClassKey + "\\ProgID"), kProgId);
+    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, kClassKey + "\\VersionIndependentProgID"),
+              kVersionIndependentProgId);
+    const std::string localServer = DefaultValue(HKEY_CLASSES_ROOT, kClassKey + "\\LocalServer32");
+    ASSERT_GE(localServer.size(), 2u);
+    EXPECT_EQ(localServer.front(), '"');
+    EXPECT_EQ(localServer.back(), '"');
+    {
+        Registry classKey(HKEY_CLASSES_ROOT, kClassKey);
+        EXPECT_EQ(classKey.GetString("AppID", ""), GuidToRegistryString(kAppIdTranslationEngine));
+        const auto subkeys = classKey.SubKeyNames();
+        EXPECT_EQ(std::count(subkeys.begin(), subkeys.end(), "TypeLib"), 0);
+        EXPECT_EQ(std::count(subkeys.begin(), subkeys.end(), "Programmable"), 0);
+    }
+    for (const char* category : {"{7DD95801-9882-11CF-9FA9-00AA006C42C4}",
+                                 "{7DD95802-9882-11CF-9FA9-00AA006C42C4}"}) {
+        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT,
+                              kClassKey + "\\Implemented Categories\\" + category))
+            << category;
+    }
+    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, kAppIdKey), "QNDravikHybridTranslationEngine");
+    {
+        Registry exeKey(HKEY_CLASSES_ROOT, "AppID\\Vorla Hybrid Engine.exe");
+        EXPECT_EQ(exeKey.GetString("AppID", ""), GuidToRegistryString(kAppIdTranslationEngine));
+    }
+    for (const char* progId : {kProgId, kVersionIndependentProgId}) {
+        EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, progId), "Vorla Hybrid Engine Class");
+        EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, std::string(progId) + "\\CLSID"),
+                  GuidToRegistryString(kClsidTranslationEngine));
+    }
+
+    Registry engines(HKEY_LOCAL_MACHINE, server::kEnginesKeyPath);
+    const std::vector<std::string> names = engines.SubKeyNames();
+    std::vector<std::string> expectedNames;
+    for (const EngineEntry& entry : kEngines) {
+        expectedNames.push_back(entry.name);
+    }
+#ifndef _WIN32
+    EXPECT_EQ(names, expectedNames);  // the native store keeps the order written
+#else
+    EXPECT_EQ(names.size(), expectedNames.size());
+#endif
+    for (const EngineEntry& entry : kEngines) {
+        SubKey engine(engines, entry.name);
+        EXPECT_EQ(engine.GetString("ProgID", ""), kProgId) << entry.name;
+        EXPECT_EQ(engine.GetString("SourceLanguage", ""), entry.source) << entry.name;
+        EXPECT_EQ(engine.GetString("TranslationLanguage", ""), entry.target) << entry.name;
+        EXPECT_EQ(engine.GetString("Version", ""), "2.0.0.0") << entry.name;
+        // Registration runs Configure: no model folder exists here.
+        DWORD suppress = 7;
+        EXPECT_TRUE(engine.ReadDword("Suppress", suppress)) << entry.name;
+        EXPECT_EQ(suppress, 1u) << entry.name;
+    }
+}
+
+TEST_F(RegistrationTest, ReRegisteringReplacesEngineKeysWholesale) {
+    ASSERT_EQ(Run("/RegServer").exitCode, 0);
+    const std::string engine = std::string(server::kEnginesKeyPath) + "\\" + kEngines[0].name;
+    {
+        Registry key(HKEY_LOCAL_MACHINE, engine);
+        key.WriteString("Leftover", "x");
+        Registry classKey(HKEY_CLASSES_ROOT, kClassKey);
+        classKey.WriteString("Leftover", "x");
+    }
+    ASSERT_EQ(Run("-regserver").exitCode, 0);
+    Registry key(HKEY_LOCAL_MACHINE, engine);
+    EXPECT_EQ(key.GetString("Leftover", "gone"), "gone");
+    Registry classKey(HKEY_CLASSES_ROOT, kClassKey);
+    EXPECT_EQ(classKey.GetString("Leftover", "gone"), "gone");
+    Registry engines(HKEY_LOCAL_MACHINE, server::kEnginesKeyPath);
+    EXPECT_EQ(engines.SubKeyNames().size(), std::size(kEngines));
+}
+
+TEST_F(RegistrationTest, UnregisterRemovesAllButTheSharedKeysAndCanRunTwice) {
+    ASSERT_EQ(Run("/RegServer").exitCode, 0);
+    EXPECT_EQ(Run("/UnregServer").exitCode, 0);
+    EXPECT_EQ(Run("/UnregServer").exitCode, 0);
+
+    for (const std::string& gone :
+         {kClassKey, kAppIdKey, std::string("AppID\\Vorla Hybrid Engine.exe"),
+          std::string(kProgId), std::string(kVersionIndependentProgId)}) {
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, gone)) << gone;
+    }
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "AppID"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID"));
+    for (const char* kept : {"Software", "Software\\Quillon", server::kServerKeyPath,
+                             server::kEnginesKeyPath}) {
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kept)) << kept;
+    }
+    Registry engines(HKEY_LOCAL_MACHINE, server::kEnginesKeyPath);
+    EXPECT_TRUE(engines.SubKeyNames().empty());
+}
+
+TEST_F(RegistrationTest, ConfigureMarksPairsWhoseModelFolderIsMissing) {
+    ASSERT_EQ(Run("/RegServer").exitCode, 0);
+    CreateModelFolder("en-de");
+    CreateModelFolder("de-en");
+    // Another program's engine is left alone.
+    const std::string foreign = std::string(server::kEnginesKeyPath) + "\\Other Engine";
+    {
+        Registry key(HKEY_LOCAL_MACHINE, foreign);
+        key.WriteString("ProgID", "xQNDravikHybridTranslationEngine.TranslationEngine.1");
+        key.WriteString("SourceLanguage", "en");
+        key.WriteString("TranslationLanguage", "de");
+    }
+
+    const ProcessResult result = Run("/Configure");
+    EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
+
+    for (const EngineEntry& entry : kEngines) {
+        const std::string pair = std::string(entry.source) + "-" + entry.target;
+        DWORD suppress = 7;
+        ASSERT_TRUE(ReadSuppress(entry.name, suppress)) << entry.name;
+        EXPECT_EQ(suppress, pair == "en-de" || pair == "de-en" ? 0u : 1u) << entry.name;
+    }
+    DWORD suppress = 7;
+    EXPECT_FALSE(ReadSuppress("Other Engine", suppress));
+
+    // Removing a model folder flips its pair back on the next run.
+    fs::remove_all(scratch_ / "Dravik" / "DravikHMT" / "Models" / "en-de");
+    ASSERT_EQ(Run("/Configure").exitCode, 0);
+    ASSERT_TRUE(ReadSuppress("Vorla En to De Hybrid Engine 1.0", suppress));
+    EXPECT_EQ(suppress, 1u);
+    Registry(HKEY_LOCAL_MACHINE, server::kEnginesKeyPath).DeleteKey("Other Engine");
+}
+
+TEST_F(RegistrationTest, ConfigureAloneLeavesTheClassRegistrationUntouched) {
+    const ProcessResult result = Run("/Configure");
+    EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
+}
+
+TEST_F(RegistrationTest, SwitchFollowedByAnotherSwitchDoesNotRegister) {
+#ifdef _WIN32
+    GTEST_SKIP() << "server mode would wait for clients under Wine";
+#endif
+    Run("/RegServer /foo");
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
+}
+
+#ifndef _WIN32
+// Without write rights under HKEY_LOCAL_MACHINE, Configure names the key it
+// could not open, ends with a failure code, and loses nothing already written.
+TEST_F(RegistrationTest, ConfigureWithoutWriteRightsFailsClearly) {
+    ASSERT_EQ(Run("/RegServer").exitCode, 0);
+    setenv(kRegistryDenyMachineWritesVariable, "1", 1);
+    const ProcessResult result = Run("/Configure");
+    unsetenv(kRegistryDenyMachineWritesVariable);
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_NE(result.errorOutput.find(kEngines[0].name), std::string::npos) << result.errorOutput;
+    DWORD suppress = 7;
+    ASSERT_TRUE(ReadSuppress(kEngines[0].name, suppress));
+    EXPECT_EQ(suppress, 1u);
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,100 @@
+#include "tests/server/server_process.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <vector>
+
+extern char** environ;
+#endif
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+#ifdef _WIN32
+
+ProcessResult RunProcess(const std::string& serverPath, const std::string& arguments) {
+    ProcessResult result;
+    char tempDir[MAX_PATH];
+    char errorPath[MAX_PATH];
+    GetTempPathA(MAX_PATH, tempDir);
+    GetTempFileNameA(tempDir, "qn", 0, errorPath);
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE errorFile = CreateFileA(errorPath, GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = errorFile;
+    std::string commandLine = "\"" + serverPath + "\" " + arguments;
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        result.exitCode = static_cast<int>(code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(errorFile);
+    result.errorOutput = ReadFile(errorPath);
+    DeleteFileA(errorPath);
+    return result;
+}
+
+#else
+
+ProcessResult RunProcess(const std::string& serverPath, const std::string& arguments) {
+    ProcessResult result;
+    char errorPath[] = "/tmp/qn-server-stderr-XXXXXX";
+    const int errorFd = mkstemp(errorPath);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, errorFd, 2);
+    std::vector<std::string> words = {serverPath};
+    size_t start = 0;
+    while (start < arguments.size()) {
+        const size_t end = arguments.find(' ', start);
+        words.push_back(arguments.substr(start, end == std::string::npos ? std::string::npos
+                                                                          : end - start));
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (posix_spawn(&child, serverPath.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(errorFd);
+    result.errorOutput = ReadFile(errorPath);
+    unlink(errorPath);
+    return result;
+}
+
+#endif
