@@ -1,0 +1,8 @@
+#include "jobs/host_interfaces.h"
+
+#ifdef _WIN32
+// The generated header only declares the identifiers; they are defined here
+// from the one list of fixed GUIDs.
+extern "C" const IID IID_ITranslationSource = kIidITranslationSource;
+extern "C" const IID IID_ITranslationSink = kIidITranslationSink;
+#endif

@@ -1,0 +1,34 @@
+#include "jobs/memory_translation_source.h"
+
+#include "platform/unique_bstr.h"
+
+void MemoryTranslationSource::SetText(std::u16string_view text) {
+    if (text.empty()) {
+        noInput_ = true;
+    } else {
+        chunks_.emplace_back(text);
+    }
+}
+
+HRESULT MemoryTranslationSource::ReadChunk(BSTR* chunk) {
+    if (chunk == nullptr) {
+        return E_FAIL;
+    }
+    *chunk = nullptr;
+    UniqueBstr copy;
+    if (next_ < chunks_.size()) {
+        copy = UniqueBstr::Copy(chunks_[next_]);
+    } else if (noInput_) {
+        return E_FAIL;
+    } else {
+        copy = UniqueBstr::Copy(u"");
+    }
+    if (!copy) {
+        return E_FAIL;
+    }
+    if (next_ < chunks_.size()) {
+        ++next_;
+    }
+    *chunk = copy.release();
+    return S_OK;
+}

@@ -1,0 +1,92 @@
+#include "jobs/translate_call.h"
+
+#include <new>
+#include <string>
+
+#include "jobs/dravik_engine_translation_thread.h"
+#include "jobs/memory_translation_sink.h"
+#include "jobs/memory_translation_source.h"
+#include "jobs/ole_call_thread.h"
+#include "jobs/signal_event.h"
+#include "platform/com_ptr.h"
+#include "platform/unique_bstr.h"
+#include "text/exceptions.h"
+
+namespace {
+
+HRESULT ResultOf(const HResultException& error) {
+    return FAILED(error.Result()) ? error.Result() : E_FAIL;
+}
+
+}  // namespace
+
+HRESULT RunJob(const std::function<OLECallThread*()>& makeJob) {
+    OLECallThread* job = nullptr;
+    try {
+        job = makeJob();
+    } catch (const HResultException& error) {
+        return ResultOf(error);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+    if (job == nullptr) {
+        return E_FAIL;
+    }
+    job->AddRef();
+    if (!job->Resume()) {
+        job->Release();
+        return E_FAIL;
+    }
+    const bool ended = job->WaitForCompletion();
+    // Whichever of this release and the worker's comes second destroys the job.
+    job->Release();
+    return ended ? S_OK : E_FAIL;
+}
+
+HRESULT RunTranslationJob(BSTR options, IDispatch* source, IDispatch* sink) {
+    return RunJob([&]() -> OLECallThread* {
+        const std::u16string text = TextUpToNul(options);
+        return new DravikEngineTranslationThread(text, source, sink);
+    });
+}
+
+HRESULT RunTranslateText(const TranslateCall& translate, BSTR options, BSTR source,
+                         BSTR* translation) {
+    if (translation == nullptr) {
+        return E_POINTER;
+    }
+    *translation = nullptr;
+    try {
+        SignalEvent completion;
+
+        // Each object is held through IDispatch from the moment it exists, so
+        // a failure further on cannot leak it. Released sink first, then source.
+        ComPtr<IDispatch> sourceObject;
+        auto* memorySource = new MemoryTranslationSource();
+        memorySource->QueryInterface(IID_IDispatch, sourceObject.put_void());
+        memorySource->SetText(TextUpToNul(source));
+
+        ComPtr<IDispatch> sinkObject;
+        auto* memorySink = new MemoryTranslationSink(completion.Handle());
+        memorySink->QueryInterface(IID_IDispatch, sinkObject.put_void());
+
+        const HRESULT hr = translate(options, sourceObject.get(), sinkObject.get());
+        if (FAILED(hr)) {
+            return hr;
+        }
+        // Translate returns only after the job has ended, so a Complete that
+        // came has signalled already; a job that ended without one (no
+        // back-end client, say) must not leave this call waiting for ever.
+        completion.Wait(0);
+        memorySink->TakeResult(translation);
+        return S_OK;
+    } catch (const HResultException& error) {
+        return ResultOf(error);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
