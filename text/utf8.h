@@ -10,11 +10,11 @@
 // that does not fit, stops the decoding.
 std::size_t DecodeUtf8(const char* bytes, std::size_t size, char16_t* out, std::size_t capacity);
 
-// Like DecodeUtf8 but also stops after writing the first zero code unit
-// (returned count excludes it): callers that cut at the first zero need
-// nothing beyond it.
-std::size_t DecodeUtf8UntilZero(const char* bytes, std::size_t size, char16_t* out,
-                                std::size_t capacity);
+// Decodes the bytes as if a zero byte followed them (that zero can complete a
+// last sequence short of one byte) and stops before the first zero code unit;
+// returns the number of code units written before it.
+std::size_t DecodeUtf8Terminated(const char* bytes, std::size_t size, char16_t* out,
+                                 std::size_t capacity);
 
 // Encodes `size` code units into at most `capacity` bytes and returns the
 // number written. Valid surrogate pairs combine; any other surrogate is
