@@ -112,7 +112,12 @@ def main():
     out.append("    }")
     out.append("}")
     out.append("")
-    (root / "text" / "code_page_tables.cpp").write_text("\n".join(out))
+    target = root / "text" / "code_page_tables.cpp"
+    target.write_text("\n".join(out))
+    try:
+        subprocess.run(["clang-format", "-i", str(target)], check=True)
+    except FileNotFoundError:
+        print("clang-format not found: format %s before committing" % target)
 
 
 if __name__ == "__main__":
