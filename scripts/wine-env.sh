@@ -17,6 +17,11 @@ qn_wine_start() {
         if [ ! -f "$WINEPREFIX/.qn-ready" ]; then
             wineboot -u </dev/null >/dev/null 2>&1
             wineserver -w </dev/null >/dev/null 2>&1
+            # A crashing program ends at once instead of starting the debugger.
+            wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+                /v Debugger /d '' /f </dev/null >/dev/null 2>&1
+            wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+                /v Debugger /d '' /f /reg:64 </dev/null >/dev/null 2>&1
             touch "$WINEPREFIX/.qn-ready"
         fi
         if ! pgrep -u "$(id -u)" -f "wineserver(64)? .*-p" >/dev/null 2>&1; then

@@ -95,6 +95,20 @@ HRESULT UpdateCategories(bool registerMode) {
     return S_OK;
 }
 
+// "TypeLib\{LIBID}\<major>.<minor>\0\win32" (or win64) of a library.
+std::string NeutralLocaleKey(ITypeLib& library) {
+    TLIBATTR* attributes = nullptr;
+    if (FAILED(library.GetLibAttr(&attributes))) {
+        return {};
+    }
+    const std::string key = "TypeLib\\" + GuidToRegistryString(attributes->guid) + "\\" +
+                            std::to_string(attributes->wMajorVerNum) + "." +
+                            std::to_string(attributes->wMinorVerNum) + "\\0\\" +
+                            (attributes->syskind == SYS_WIN64 ? "win64" : "win32");
+    library.ReleaseTLibAttr(attributes);
+    return key;
+}
+
 HRESULT RegisterTypeLibrary() {
     std::string path;
     HRESULT hr = ModulePath(path);
@@ -115,7 +129,28 @@ HRESULT RegisterTypeLibrary() {
         }
     }
     ComPtr<ITypeLib> library(raw);
-    return RegisterTypeLib(library.get(), ToPlatform(widePath.data()), nullptr);
+    hr = RegisterTypeLib(library.get(), ToPlatform(widePath.data()), nullptr);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    // The automation marshaller looks the library up under the neutral locale;
+    // record the path there as well, so the interfaces marshal whatever locale
+    // the library names.
+    const std::string neutralKey = NeutralLocaleKey(*library.get());
+    if (!neutralKey.empty()) {
+        UniqueHkey key;
+        LONG status = RegCreateKeyExA(HKEY_CLASSES_ROOT, neutralKey.c_str(), 0, nullptr, 0,
+                                      KEY_READ | KEY_WRITE, nullptr, key.put(), nullptr);
+        if (status == ERROR_SUCCESS) {
+            status = RegSetValueExA(key.get(), nullptr, 0, REG_SZ,
+                                    reinterpret_cast<const BYTE*>(path.c_str()),
+                                    static_cast<DWORD>(path.size() + 1));
+        }
+        if (status != ERROR_SUCCESS) {
+            return HRESULT_FROM_WIN32(status);
+        }
+    }
+    return S_OK;
 }
 
 HRESULT UnregisterTypeLibrary() {
@@ -145,6 +180,10 @@ HRESULT UnregisterTypeLibrary() {
         return S_OK;
     }
     SysFreeString(registeredPath);
+    const std::string neutralKey = NeutralLocaleKey(*library.get());
+    if (copy.lcid != 0 && !neutralKey.empty()) {
+        SHDeleteKeyA(HKEY_CLASSES_ROOT, neutralKey.substr(0, neutralKey.rfind('\\')).c_str());
+    }
     return UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid,
                              copy.syskind);
 }
