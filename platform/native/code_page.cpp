@@ -161,8 +161,10 @@ bool IsUnicodePage(UINT codePage) {
     return codePage == CP_UTF7 || codePage == CP_UTF8;
 }
 
-// Code pages whose characters take more than one byte; an undecodable byte
-// there becomes U+003F, in a single-byte page the code unit of its own value.
+// Code pages whose characters take more than one byte. An undecodable byte
+// there becomes the page's default character (U+30FB in 932, else U+003F), in
+// a single-byte page the code unit of its own value. Windows maps some of the
+// latter to private-use units instead; only invalid input sees the difference.
 bool IsMultiBytePage(UINT codePage) {
     switch (codePage) {
         case 932:
@@ -377,6 +379,7 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
     const std::size_t size =
         cbMultiByte == -1 ? std::strlen(lpMultiByteStr) + 1 : static_cast<std::size_t>(cbMultiByte);
     const char16_t substitute = IsUnicodePage(codePage)     ? u'\uFFFD'
+                                : codePage == 932           ? u'\u30FB'
                                 : IsMultiBytePage(codePage) ? u'?'
                                                             : 0;
     std::string bytes;
