@@ -10,7 +10,7 @@ namespace {
 constexpr std::string_view kHeader = "QN-REGISTRY 1";
 constexpr std::string_view kPreamble =
     "; Registry of the native build. One [key] section per key, parents first;\n"
-    "; values as \"name\"=\"text\", dword:0000002a, hex:01,02 or hex(type):01,02;\n"
+    "; values as \"name\"=\"text\", dword:00000001, hex:01,02 or hex(type):01,02;\n"
     "; @ is the default value. Rewritten whole on every change: edit only while\n"
     "; no program that uses it is running.\n";
 
