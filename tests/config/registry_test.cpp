@@ -269,8 +269,15 @@ TEST_F(RegistryTest, ValueListingsSkipTheDefaultValueAndMatchPrefixesWithoutCase
 
 TEST_F(RegistryTest, SubKeyNamesListEveryNameThatFitsTheBuffer) {
     const std::string longest(255, 'k');
+    UniqueHkey parent;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, Path().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, parent.put(), nullptr),
+              ERROR_SUCCESS);
     for (const std::string& name : {std::string("b"), longest, std::string("a")}) {
-        ScratchRegistry::SetString(HKEY_CURRENT_USER, Path() + "\\" + name, "V", "x");
+        UniqueHkey child;
+        ASSERT_EQ(RegCreateKeyExA(parent.get(), name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, child.put(), nullptr),
+                  ERROR_SUCCESS);
     }
     Registry key(HKEY_CURRENT_USER, Path());
     EXPECT_EQ(Sorted(key.SubKeyNames()), (std::vector<std::string>{"a", "b", longest}));

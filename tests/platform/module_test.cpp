@@ -32,7 +32,8 @@ TEST(GetModuleFileNameTest, SmallBufferGetsTheTruncatedPathAndTheError) {
     SetLastError(ERROR_SUCCESS);
     EXPECT_EQ(GetModuleFileNameA(nullptr, small, sizeof small), sizeof small);
     EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_EQ(std::string(small), path.substr(0, sizeof small - 1));
+    // Whether the last byte then holds a terminator differs between systems.
+    EXPECT_EQ(std::string(small, sizeof small - 1), path.substr(0, sizeof small - 1));
 }
 
 // Folders the tests create, as the program sees them.
