@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <optional>
+
+#include "platform/registry.h"
 
 namespace native_registry {
 namespace {
@@ -76,7 +77,7 @@ void AppendQuoted(std::string& out, std::string_view text) {
 }
 
 bool IsPlainString(const Value& value) {
-    if (value.type != 1 /* REG_SZ */ || value.data.empty() || value.data.back() != 0) {
+    if (value.type != REG_SZ || value.data.empty() || value.data.back() != 0) {
         return false;
     }
     return std::find(value.data.begin(), value.data.end() - 1, BYTE{0}) == value.data.end() - 1;
@@ -92,7 +93,7 @@ void AppendValue(std::string& out, const Value& value) {
     if (IsPlainString(value)) {
         AppendQuoted(out, std::string_view(reinterpret_cast<const char*>(value.data.data()),
                                            value.data.size() - 1));
-    } else if (value.type == 4 /* REG_DWORD */ && value.data.size() == 4) {
+    } else if (value.type == REG_DWORD && value.data.size() == 4) {
         char digits[9];
         const DWORD number =
             static_cast<DWORD>(value.data[0]) | static_cast<DWORD>(value.data[1]) << 8 |
@@ -101,7 +102,7 @@ void AppendValue(std::string& out, const Value& value) {
         out += "dword:";
         out += digits;
     } else {
-        if (value.type == 3 /* REG_BINARY */) {
+        if (value.type == REG_BINARY) {
             out += "hex:";
         } else {
             char prefix[24];
@@ -277,11 +278,11 @@ Value ParseValue(std::string_view lineText, std::size_t line) {
     reader.Expect("=", "= after the value name");
     if (reader.Take("dword:")) {
         const DWORD number = reader.HexNumber(8);
-        value.type = 4;
+        value.type = REG_DWORD;
         value.data = {static_cast<BYTE>(number), static_cast<BYTE>(number >> 8),
                       static_cast<BYTE>(number >> 16), static_cast<BYTE>(number >> 24)};
     } else if (reader.Take("hex:")) {
-        value.type = 3;
+        value.type = REG_BINARY;
         value.data = reader.HexBytes();
     } else if (reader.Take("hex(")) {
         value.type = reader.HexNumber(8);
@@ -289,7 +290,7 @@ Value ParseValue(std::string_view lineText, std::size_t line) {
         value.data = reader.HexBytes();
     } else {
         const std::string text = reader.Quoted();
-        value.type = 1;
+        value.type = REG_SZ;
         value.data.assign(text.begin(), text.end());
         value.data.push_back(0);
     }

@@ -303,17 +303,6 @@ TEST_F(RegistryTest, NameOfTwoHundredSixtyCharactersEndsSubKeyNames) {
     EXPECT_EQ(key.SubKeyNames(), (std::vector<std::string>{"a", fits}));
 }
 
-TEST(RegistryKeyMissingTest, CarriesThePathAndIsPartOfTheFamily) {
-    try {
-        throw RegistryKeyMissing("Software\\X\\");
-    } catch (const QuillonException& error) {
-        EXPECT_EQ(error.Message(), "Software\\X\\");
-        const auto* missing = dynamic_cast<const RegistryKeyMissing*>(&error);
-        ASSERT_NE(missing, nullptr);
-        EXPECT_EQ(missing->Path(), "Software\\X\\");
-    }
-}
-
 #ifndef _WIN32
 TEST_F(RegistryTest, WithoutMachineRightsTheWriteRaisesAndTheKeyStaysClosed) {
     setenv(kRegistryDenyMachineWritesVariable, "1", 1);
