@@ -12,21 +12,23 @@ unset DISPLAY
 
 qn_wine_start() {
     mkdir -p "$(dirname "$WINEPREFIX")"
+    # Wine's server and services outlive this call: they must not inherit the
+    # lock's descriptor (9>&-), or the lock would be held for ever.
     (
         flock 9
         if [ ! -f "$WINEPREFIX/.qn-ready" ]; then
-            wineboot -u </dev/null >/dev/null 2>&1
-            wineserver -w </dev/null >/dev/null 2>&1
+            wineboot -u </dev/null >/dev/null 2>&1 9>&-
+            wineserver -w </dev/null >/dev/null 2>&1 9>&-
             # A crashing program ends at once instead of starting the debugger.
             wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
-                /v Debugger /d '' /f </dev/null >/dev/null 2>&1
+                /v Debugger /d '' /f </dev/null >/dev/null 2>&1 9>&-
             wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
-                /v Debugger /d '' /f /reg:64 </dev/null >/dev/null 2>&1
+                /v Debugger /d '' /f /reg:64 </dev/null >/dev/null 2>&1 9>&-
             touch "$WINEPREFIX/.qn-ready"
         fi
         if ! pgrep -u "$(id -u)" -f "wineserver(64)? .*-p" >/dev/null 2>&1; then
-            wineserver -p </dev/null >/dev/null 2>&1
-            wine cmd /c exit 0 </dev/null >/dev/null 2>&1
+            wineserver -p </dev/null >/dev/null 2>&1 9>&-
+            wine cmd /c exit 0 </dev/null >/dev/null 2>&1 9>&-
         fi
     ) 9>"$(dirname "$WINEPREFIX")/.wineprefix.lock"
 }
