@@ -279,18 +279,3 @@ TEST(TestBackend, RefusesAPortThatIsTaken) {
             << error.what();
     }
 }
-
-TEST(TestBackend, CountsConcurrentExchanges) {
-    TestBackend backend(0, Fault::NoAnswer);
-    const std::string request = Post(PathOf("de", "en"), "Haus");
-    net::Socket a = ConnectTo(backend.Port());
-    net::Socket b = ConnectTo(backend.Port());
-    net::SendAll(a, request.data(), request.size(), kHangGuardMs);
-    net::SendAll(b, request.data(), request.size(), kHangGuardMs);
-    // Both requests recorded means both exchanges are running.
-    for (int i = 0; i < 1200 && backend.RequestCount() < 2; ++i) {
-        char byte;
-        net::Receive(a, &byte, 1, 50);
-    }
-    EXPECT_EQ(backend.PeakConcurrentExchanges(), 2);
-}

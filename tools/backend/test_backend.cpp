@@ -180,11 +180,6 @@ void TestBackend::AcceptLoop() {
 }
 
 void TestBackend::Serve(net::Socket connection) {
-    const int now = active_.fetch_add(1) + 1;
-    int peak = peak_.load();
-    while (now > peak && !peak_.compare_exchange_weak(peak, now)) {
-    }
-
     std::optional<RecordedRequest> request = ReadRequest(connection);
     if (request) {
         Script script;
@@ -215,7 +210,6 @@ void TestBackend::Serve(net::Socket connection) {
             }
         }
     }
-    active_.fetch_sub(1);
 }
 
 void TestBackend::Respond(net::Socket& connection, const RecordedRequest& request,

@@ -3,7 +3,6 @@
 // exactly as received and can misbehave in the ways a test selects.
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -63,8 +62,6 @@ class TestBackend {
 
     std::vector<RecordedRequest> Requests() const;
     std::size_t RequestCount() const;
-    // The most exchanges that were ever in progress at the same time.
-    int PeakConcurrentExchanges() const { return peak_.load(); }
 
     // Ends every exchange (also those kept waiting) and closes the port.
     void Stop();
@@ -94,9 +91,6 @@ class TestBackend {
     std::vector<RecordedRequest> requests_;
     std::vector<std::thread> exchanges_;
     int proxyDemands_ = 0;
-
-    std::atomic<int> active_{0};
-    std::atomic<int> peak_{0};
 };
 
 }  // namespace test_backend

@@ -1,0 +1,45 @@
+#include "backend/hybrid_client.h"
+
+#include <optional>
+
+#include "backend/http_transport.h"
+#include "backend/pipeline_table.h"
+#include "backend/remove_all.h"
+#include "text/code_pages.h"
+#include "text/exceptions.h"
+#include "text/xml_escape.h"
+
+namespace {
+
+// Marks the back end puts around a word it could not translate.
+constexpr std::u16string_view kUnknownOpen = u"<unk> ";
+constexpr std::u16string_view kUnknownClose = u" </unk>";
+
+std::u16string SourceAsTranslation(std::u16string_view source) {
+    return MakeXmlElement(u"Translation", EscapeXmlText(source));
+}
+
+}  // namespace
+
+std::u16string HybridClient::TranslateSegment(std::u16string_view source) {
+    try {
+        // An unsupported pair throws here, before anything is opened.
+        const std::string path =
+            PipelinePath(options_.SourceLanguage(), options_.TranslationLanguage());
+        std::optional<std::string> answer =
+            PostToBackend(path, WideToNarrow(source, kCodePageUtf8));
+        if (!answer) {
+            return SourceAsTranslation(source);
+        }
+        std::u16string text = NarrowToWide(*answer, kCodePageUtf8);
+        text = RemoveAll(text, kUnknownOpen);
+        text = RemoveAll(text, kUnknownClose);
+        return MakeXmlElement(u"Translation", EscapeXmlText(text));
+    } catch (const QuillonException& error) {
+        // Escaped like any other content, so that no message can break the markup.
+        return MakeXmlElement(u"Errors", EscapeXmlText(WideMessage(error))) +
+               SourceAsTranslation(source);
+    } catch (...) {
+        return SourceAsTranslation(source);
+    }
+}
