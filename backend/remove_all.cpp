@@ -26,26 +26,26 @@ std::u16string RemoveAll(std::u16string_view text, std::u16string_view pattern) 
         fallback[i] = k;
     }
 
-    std::u16string out;
-    out.reserve(text.size());
-    // Matched length after each output character (never above the pattern
-    // length, so 32 bits suffice and halve the memory for long answers).
-    std::vector<std::uint32_t> states;
-    states.reserve(text.size());
+    // The output and the matched length after each of its characters (never
+    // above the pattern length, so 32 bits suffice), both filled by index.
+    std::u16string out(text.size(), u'\0');
+    std::vector<std::uint32_t> states(text.size());
+    std::size_t top = 0;
     for (char16_t c : text) {
-        std::size_t k = states.empty() ? 0 : states.back();
+        std::size_t k = top == 0 ? 0 : states[top - 1];
         while (k > 0 && pattern[k] != c) {
             k = fallback[k - 1];
         }
         if (pattern[k] == c) {
             ++k;
         }
-        out.push_back(c);
-        states.push_back(static_cast<std::uint32_t>(k));
+        out[top] = c;
+        states[top] = static_cast<std::uint32_t>(k);
+        ++top;
         if (k == m) {
-            out.resize(out.size() - m);
-            states.resize(states.size() - m);
+            top -= m;
         }
     }
+    out.resize(top);
     return out;
 }

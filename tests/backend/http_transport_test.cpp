@@ -6,6 +6,7 @@
 
 #include "backend/pipeline_table.h"
 #include "tests/backend/backend_test_support.h"
+#include "tools/backend/fault_names.h"
 #include "text/exceptions.h"
 
 using test_backend::Fault;
@@ -120,7 +121,7 @@ TEST(HttpTransport, FailedExchangesThrowNamingTheBackEnd) {
          "is larger than " + std::to_string(kMaxAnswerBytes) + " bytes"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.fault));
+        SCOPED_TRACE(std::string(test_backend::FaultName(c.fault)));
         PointedBackend pointed(c.fault, c.limits);
         NoHandleLeft guard;
         const std::string message = FailureOf(kGermanPath, "Hallo Welt");

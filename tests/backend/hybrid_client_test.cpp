@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tests/backend/backend_test_support.h"
+#include "tools/backend/fault_names.h"
 
 using test_backend::Fault;
 
@@ -131,7 +132,7 @@ TEST(TranslateSegment, FailedExchangesGiveErrorsAndTheSource) {
         {Fault::HugeBody, kTestTimeouts, "is larger than"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.fault));
+        SCOPED_TRACE(std::string(test_backend::FaultName(c.fault)));
         PointedBackend pointed(c.fault, c.limits);
         HybridClient client(OptionsFor(u"de", u"en"));
         NoHandleLeft guard;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/sockets.h"
+#include "tools/backend/fault_names.h"
 #include "tools/backend/pipelines.h"
 
 using test_backend::Fault;
@@ -278,4 +279,18 @@ TEST(TestBackend, RefusesAPortThatIsTaken) {
                   std::string::npos)
             << error.what();
     }
+}
+
+TEST(TestBackend, FaultNamesRoundTrip) {
+    const Fault all[] = {
+        Fault::None,      Fault::ErrorStatus, Fault::ProxyAuthOnce, Fault::ProxyAuthAlways,
+        Fault::NoAnswer,  Fault::SlowTrickle, Fault::ResetMidBody,  Fault::HugeBody,
+        Fault::NulInBody, Fault::InvalidUtf8, Fault::ShortBody,     Fault::NotListening};
+    for (Fault fault : all) {
+        const std::string_view name = test_backend::FaultName(fault);
+        EXPECT_EQ(test_backend::FaultFromName(name), fault) << name;
+        EXPECT_NE(test_backend::AllFaultNames().find(name), std::string_view::npos) << name;
+    }
+    EXPECT_FALSE(test_backend::FaultFromName("None").has_value());
+    EXPECT_FALSE(test_backend::FaultFromName("").has_value());
 }
