@@ -99,7 +99,10 @@ class EchoJob final : public EngineTranslationThread {
         if (chunk == u"boom") {
             throw std::runtime_error("translation failed");
         }
-        return u"[" + std::u16string(chunk) + u"]";
+        std::u16string markup(1, u'[');
+        markup.append(chunk);
+        markup.push_back(u']');
+        return markup;
     }
 
   private:

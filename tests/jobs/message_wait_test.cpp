@@ -2,6 +2,7 @@
 
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "jobs/message_wait.h"
@@ -62,6 +63,11 @@ class DispatchRecorder {
 #endif
     }
 
+    // The next dispatch returns only once `handle` is signalled.
+    void HoldNextDispatchUntil(HANDLE handle) {
+        hold_ = handle;
+    }
+
     std::vector<UINT> Dispatched() {
         std::lock_guard<std::mutex> lock(mutex_);
         return dispatched_;
@@ -77,6 +83,9 @@ class DispatchRecorder {
             dispatched_.push_back(message);
         }
         SetEvent(dispatchedEvent_.get());
+        if (const HANDLE hold = std::exchange(hold_, nullptr)) {
+            WaitForSingleObject(hold, kGuardMs);
+        }
     }
 #ifdef _WIN32
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam,
@@ -96,6 +105,7 @@ class DispatchRecorder {
 #endif
 
     static inline DispatchRecorder* current_ = nullptr;
+    HANDLE hold_ = nullptr;  // touched by the recording thread only
     std::mutex mutex_;
     std::vector<UINT> dispatched_;
     UniqueHandle dispatchedEvent_{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
@@ -131,13 +141,16 @@ TEST(WaitForCompletion, ServesMessagesThatArriveWhileTheJobRuns) {
 }
 
 // Two messages queued before the wait are one wake-up: one is dispatched, the
-// other waits in the queue until the next new input (none comes here).
+// other stays queued. The first dispatch is held until the job's thread has
+// ended, so the wait's next round finds the job done (handles come before
+// input) and no other input can sneak in a second dispatch.
 TEST(WaitForCompletion, DispatchesOneMessagePerWakeUp) {
     DispatchRecorder recorder;
     ASSERT_TRUE(recorder.Ready());
     ASSERT_TRUE(recorder.Post(WM_APP + 1));
     ASSERT_TRUE(recorder.Post(WM_APP + 2));
     auto* job = new PostingJob(recorder, {0});  // returns after the first dispatch
+    recorder.HoldNextDispatchUntil(job->Handle());
     EXPECT_EQ(RunToEnd(job), ThreadState::Finished);
     EXPECT_EQ(recorder.Dispatched(), std::vector<UINT>{WM_APP + 1});
 
@@ -147,11 +160,10 @@ TEST(WaitForCompletion, DispatchesOneMessagePerWakeUp) {
 }
 
 TEST(WaitDispatchingMessages, AFailingWaitReturnsInsteadOfSpinning) {
-    UniqueHandle event = ManualEvent();
-    const HANDLE stale = event.get();
-    event.reset();
-    EXPECT_FALSE(WaitDispatchingMessages(&stale, 1, INFINITE));
-    EXPECT_FALSE(WaitDispatchingMessages(nullptr, 1, INFINITE));
+    UniqueHandle valid = ManualEvent();
+    const HANDLE withNull[] = {valid.get(), nullptr};
+    EXPECT_FALSE(WaitDispatchingMessages(withNull, 2, INFINITE));
+    EXPECT_FALSE(WaitDispatchingMessages(withNull + 1, 1, 10));
 }
 
 TEST(WaitDispatchingMessages, ShortTimeoutsOnlyStartTheNextWait) {

@@ -63,14 +63,18 @@ TEST(Events, WaitForAnyReportsTheLowestSignalledIndexWaitAllNeedsAll) {
     EXPECT_EQ(WaitForMultipleObjectsEx(3, handles, TRUE, 0, FALSE), WAIT_OBJECT_0);
 }
 
-TEST(Events, WaitOnAClosedHandleFailsInsteadOfBlocking) {
+TEST(Events, WaitOnAnInvalidHandleFailsInsteadOfBlocking) {
     UniqueHandle event = NewEvent(false);
     const HANDLE stale = event.get();
     event.reset();
+    // Checked at once: a handle value may be given out again by the next creation.
     EXPECT_FALSE(CloseHandle(stale));
     EXPECT_EQ(WaitForSingleObject(stale, kGuardMs), WAIT_FAILED);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(MsgWaitForMultipleObjectsEx(1, &stale, kGuardMs, QS_ALLINPUT, 0), WAIT_FAILED);
+
+    const HANDLE none = nullptr;
+    EXPECT_EQ(WaitForSingleObject(none, kGuardMs), WAIT_FAILED);
+    EXPECT_EQ(MsgWaitForMultipleObjectsEx(1, &none, kGuardMs, QS_ALLINPUT, 0), WAIT_FAILED);
 }
 
 namespace {
