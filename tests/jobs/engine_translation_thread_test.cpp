@@ -144,3 +144,15 @@ TEST(JobLoop, HostCallsComeFromTheWorkerThread) {
     EXPECT_NE(reader, 0u);
     EXPECT_NE(reader, creator);
 }
+
+TEST(JobLoop, TheJobReleasesTheSinkThenTheSourceWhenItIsDestroyed) {
+    CallLog log;
+    auto source = Hold(new FakeSource("src", log, {}));
+    auto sink = Hold(new FakeSink("sink", log));
+    source->logReleases = true;
+    sink->logReleases = true;
+    RunToEnd(new EchoJob(source.get(), sink.get()));
+    EXPECT_EQ(log.Entries(), (Log{"src:read", "sink:complete:1", "sink:release", "src:release"}));
+    source->logReleases = false;
+    sink->logReleases = false;
+}

@@ -80,6 +80,14 @@ class FakeSource final
         : name_(std::move(name)), log_(log), script_(std::move(script)) {}
 
     std::function<void(int index)> beforeRead;
+    bool logReleases = false;  // logs "<name>:release" for every Release
+
+    ULONG STDMETHODCALLTYPE Release() override {
+        if (logReleases) {
+            log_.Add(name_ + ":release");
+        }
+        return AutomationObject::Release();
+    }
 
     HRESULT STDMETHODCALLTYPE ReadChunk(BSTR* chunk) override {
         const int index = reads_++;
@@ -110,6 +118,14 @@ class FakeSink final : public AutomationObject<FakeSink, ITranslationSink, IID_I
         : name_(std::move(name)), log_(log), failWriteAt_(failWriteAt), failure_(failure) {}
 
     std::function<void()> onComplete;
+    bool logReleases = false;  // logs "<name>:release" for every Release
+
+    ULONG STDMETHODCALLTYPE Release() override {
+        if (logReleases) {
+            log_.Add(name_ + ":release");
+        }
+        return AutomationObject::Release();
+    }
 
     HRESULT STDMETHODCALLTYPE WriteChunk(BSTR markup) override {
         log_.Add(name_ + ":write:" + Printable(FromPlatform(markup, SysStringLen(markup))));
