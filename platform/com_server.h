@@ -56,8 +56,7 @@ HRESULT CoSuspendClassObjects();
 HRESULT CoResumeClassObjects();
 HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* serverInfo, REFIID iid,
                          void** object);
-HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid,
-                         void** object);
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object);
 // HKEY_CLASSES_ROOT\<ProgID>\CLSID of the registry store.
 HRESULT CLSIDFromProgID(LPCOLESTR progId, CLSID* clsid);
 #endif

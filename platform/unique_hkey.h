@@ -6,7 +6,7 @@
 #include "platform/registry.h"
 
 class UniqueHkey {
-public:
+  public:
     UniqueHkey() = default;
     explicit UniqueHkey(HKEY key) : key_(key) {}
     ~UniqueHkey() { reset(); }
@@ -34,6 +34,6 @@ public:
         key_ = key;
     }
 
-private:
+  private:
     HKEY key_ = nullptr;
 };

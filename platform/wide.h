@@ -20,7 +20,9 @@ using PlatformChar = char16_t;
 inline const PlatformChar* ToPlatform(const char16_t* text) {
     return reinterpret_cast<const PlatformChar*>(text);
 }
-inline PlatformChar* ToPlatform(char16_t* text) { return reinterpret_cast<PlatformChar*>(text); }
+inline PlatformChar* ToPlatform(char16_t* text) {
+    return reinterpret_cast<PlatformChar*>(text);
+}
 inline const PlatformChar* ToPlatform(const std::u16string& text) {
     return ToPlatform(text.c_str());
 }
@@ -29,7 +31,9 @@ inline const PlatformChar* ToPlatform(const std::u16string& text) {
 inline const char16_t* FromPlatform(const PlatformChar* text) {
     return reinterpret_cast<const char16_t*>(text);
 }
-inline char16_t* FromPlatform(PlatformChar* text) { return reinterpret_cast<char16_t*>(text); }
+inline char16_t* FromPlatform(PlatformChar* text) {
+    return reinterpret_cast<char16_t*>(text);
+}
 
 // Copies a platform wide string of known length into engine text.
 inline std::u16string FromPlatform(const PlatformChar* text, std::size_t length) {

@@ -7,7 +7,7 @@
 namespace server {
 
 class TranslationEngineFactory final : public IClassFactory {
-public:
+  public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     // The factory lives as long as the process; COM's references do not own it.
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }

@@ -16,7 +16,7 @@ constexpr char kProgIdPrefix[] = "QNDravikHybridTranslationEngine";
 
 // Owns a search handle from FindFirstFileA.
 class FindHandle {
-public:
+  public:
     explicit FindHandle(HANDLE handle) : handle_(handle) {}
     ~FindHandle() {
         if (valid()) {
@@ -27,7 +27,7 @@ public:
     FindHandle& operator=(const FindHandle&) = delete;
     bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
 
-private:
+  private:
     HANDLE handle_;
 };
 

@@ -53,7 +53,9 @@ HRESULT LoadTypeInfo(ITypeInfo** info) {
 
 }  // namespace
 
-HRESULT EngineTypeInfo(ITypeInfo** info) { return LoadTypeInfo(info); }
+HRESULT EngineTypeInfo(ITypeInfo** info) {
+    return LoadTypeInfo(info);
+}
 
 HRESULT EngineIdsOfNames(LPOLESTR* names, UINT count, DISPID* ids) {
     if (names == nullptr || ids == nullptr) {
@@ -148,7 +150,9 @@ bool ReadArgument(const VARIANT& value, Kind kind, BSTR& text, IDispatch*& objec
 
 }  // namespace
 
-HRESULT EngineTypeInfo(ITypeInfo**) { return E_NOTIMPL; }
+HRESULT EngineTypeInfo(ITypeInfo**) {
+    return E_NOTIMPL;
+}
 
 HRESULT EngineIdsOfNames(LPOLESTR* names, UINT count, DISPID* ids) {
     if (names == nullptr || ids == nullptr) {

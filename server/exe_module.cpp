@@ -6,9 +6,13 @@
 
 namespace server {
 
-void CExeModule::Init(DWORD mainThreadId) { mainThreadId_ = mainThreadId; }
+void CExeModule::Init(DWORD mainThreadId) {
+    mainThreadId_ = mainThreadId;
+}
 
-LONG CExeModule::Lock() { return InterlockedIncrement(&lockCount_); }
+LONG CExeModule::Lock() {
+    return InterlockedIncrement(&lockCount_);
+}
 
 LONG CExeModule::Unlock() {
     const LONG count = InterlockedDecrement(&lockCount_);
@@ -18,7 +22,9 @@ LONG CExeModule::Unlock() {
     return count;
 }
 
-LONG CExeModule::LockCount() const { return lockCount_; }
+LONG CExeModule::LockCount() const {
+    return lockCount_;
+}
 
 HRESULT CExeModule::RegisterClassObjects() {
     const HRESULT hr =

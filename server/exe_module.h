@@ -8,7 +8,7 @@
 namespace server {
 
 class CExeModule {
-public:
+  public:
     // Remembers the thread that runs the message loop; the quit message goes there.
     void Init(DWORD mainThreadId);
 
@@ -23,7 +23,7 @@ public:
     HRESULT RegisterClassObjects();
     HRESULT RevokeClassObjects();
 
-private:
+  private:
     volatile LONG lockCount_ = 0;
     DWORD mainThreadId_ = 0;
     DWORD classCookie_ = 0;

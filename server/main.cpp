@@ -4,7 +4,9 @@
 #ifdef _WIN32
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return server::RunServer(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    return server::RunServer();
+}
 #else
 #include <cstdio>
 
@@ -15,9 +17,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return server::RunServer(
 // installation commands (against the native registry store) are offered.
 int main() {
     if (server::ScanCommandLine(GetCommandLineA()) == server::Command::Serve) {
-        std::fputs("usage: vorla-hybrid-engine /RegServer | /UnregServer | /Configure\n"
-                   "(the native build serves engines in process only)\n",
-                   stderr);
+        std::fputs(
+            "usage: vorla-hybrid-engine /RegServer | /UnregServer | /Configure\n"
+            "(the native build serves engines in process only)\n",
+            stderr);
         return 2;
     }
     // A POSIX exit status keeps 8 bits: never let a failure read as success.

@@ -30,10 +30,13 @@ constexpr GUID kImplementedCategories[] = {
     {0x7DD95801, 0x9882, 0x11CF, {0x9F, 0xA9, 0x00, 0xAA, 0x00, 0x6C, 0x42, 0xC4}},
 };
 
-HRESULT RunScript(bool registerMode) {
+HRESULT RunScript(bool registerMode, std::string* failedKey) {
     std::string path;
     const HRESULT hr = ModulePath(path);
     if (FAILED(hr)) {
+        if (failedKey != nullptr) {
+            *failedKey = "the program's own path";
+        }
         return hr;
     }
     const ScriptVariables variables = {
@@ -41,17 +44,22 @@ HRESULT RunScript(bool registerMode) {
     try {
         const auto script =
             ParseRegistryScript(ReplaceScriptVariables(RegistryScriptText(), variables));
-        return ApplyRegistryScript(script, registerMode);
+        return ApplyRegistryScript(script, registerMode, failedKey);
     } catch (const RegistryScriptError&) {
         return E_UNEXPECTED;
+    }
+}
+
+void Describe(std::string* failedKey, const std::string& what) {
+    if (failedKey != nullptr && failedKey->empty()) {
+        *failedKey = what;
     }
 }
 
 bool HasSubkeys(HKEY key) {
     char name[260];
     DWORD size = sizeof name;
-    return RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) ==
-           ERROR_SUCCESS;
+    return RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 // Drops the category subkeys of the class key that have no subkeys left.
@@ -211,8 +219,12 @@ HRESULT UpdateCategories(bool registerMode) {
 }
 
 // The native build carries no type library.
-HRESULT RegisterTypeLibrary() { return S_OK; }
-HRESULT UnregisterTypeLibrary() { return S_OK; }
+HRESULT RegisterTypeLibrary() {
+    return S_OK;
+}
+HRESULT UnregisterTypeLibrary() {
+    return S_OK;
+}
 
 #endif
 
@@ -242,20 +254,33 @@ std::string QuotedModuleVariable(const std::string& path) {
     return quoted + "\"";
 }
 
-HRESULT RegisterServer() {
-    RunScript(true);
+HRESULT RegisterServer(std::string* failedKey) {
+    const HRESULT scriptResult = RunScript(true, failedKey);
     HRESULT hr = UpdateCategories(true);
     if (FAILED(hr)) {
+        Describe(failedKey,
+                 "the component categories of HKEY_CLASSES_ROOT\\" + std::string(kClassKeyPath));
         return hr;
     }
-    return RegisterTypeLibrary();
+    hr = RegisterTypeLibrary();
+    if (FAILED(hr)) {
+        Describe(failedKey, "the type library");
+        return hr;
+    }
+    // Entries that could not be written must not read as a registration.
+    return scriptResult;
 }
 
-HRESULT UnregisterServer() {
-    RunScript(false);
+HRESULT UnregisterServer(std::string* failedKey) {
+    const HRESULT scriptResult = RunScript(false, failedKey);
     UpdateCategories(false);
     RemoveEmptyCategoryKeys();
-    return UnregisterTypeLibrary();
+    const HRESULT hr = UnregisterTypeLibrary();
+    if (FAILED(hr)) {
+        Describe(failedKey, "the type library");
+        return hr;
+    }
+    return scriptResult;
 }
 
 }  // namespace server

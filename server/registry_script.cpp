@@ -30,7 +30,7 @@ struct Token {
 };
 
 class Tokenizer {
-public:
+  public:
     explicit Tokenizer(std::string_view text) : text_(text) {}
 
     Token Next() {
@@ -70,7 +70,7 @@ public:
         return {Token::Kind::Word, std::string(text_.substr(start, pos_ - start))};
     }
 
-private:
+  private:
     // An unquoted "{XXXXXXXX-...}" is a key name, not a block.
     bool LooksLikeGuid() const {
         const size_t close = text_.find('}', pos_);
@@ -111,7 +111,7 @@ private:
 };
 
 class Parser {
-public:
+  public:
     explicit Parser(std::string_view text) : tokens_(text) { Advance(); }
 
     std::vector<ScriptRoot> Script() {
@@ -129,21 +129,21 @@ public:
         return roots;
     }
 
-private:
+  private:
     void Advance() { current_ = tokens_.Next(); }
 
     void Expect(Token::Kind kind, const char* what) {
         if (current_.kind != kind) {
-            throw RegistryScriptError(std::string("expected ") + what + " near '" +
-                                      current_.text + "'");
+            throw RegistryScriptError(std::string("expected ") + what + " near '" + current_.text +
+                                      "'");
         }
         Advance();
     }
 
     std::string Name(const char* what) {
         if (current_.kind != Token::Kind::Word && current_.kind != Token::Kind::Quoted) {
-            throw RegistryScriptError(std::string("expected ") + what + " near '" +
-                                      current_.text + "'");
+            throw RegistryScriptError(std::string("expected ") + what + " near '" + current_.text +
+                                      "'");
         }
         std::string name = current_.text;
         Advance();
@@ -223,6 +223,13 @@ HKEY RootKey(const std::string& name) {
     return nullptr;
 }
 
+const char* LongRootName(HKEY root) {
+    if (root == HKEY_CLASSES_ROOT) {
+        return "HKEY_CLASSES_ROOT";
+    }
+    return root == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
+}
+
 constexpr REGSAM kWriteAccess = KEY_READ | KEY_WRITE;
 
 LONG SetValue(HKEY key, const char* name, const ScriptValue& value) {
@@ -235,7 +242,18 @@ LONG SetValue(HKEY key, const char* name, const ScriptValue& value) {
                           static_cast<DWORD>(value.text.size() + 1));
 }
 
-HRESULT Register(HKEY parent, const ScriptKey& key) {
+// Remembers where the first failure happened, for a message a person can act on.
+struct Failure {
+    std::string* key;
+    void Note(const std::string& parentPath, const std::string& name) {
+        if (key != nullptr && key->empty()) {
+            *key = parentPath + "\\" + name;
+        }
+    }
+};
+
+HRESULT Register(HKEY parent, const std::string& parentPath, const ScriptKey& key,
+                 Failure& failure) {
     if (key.removal == ScriptKey::Removal::ForceRemove) {
         SHDeleteKeyA(parent, key.name.c_str());
     }
@@ -243,22 +261,25 @@ HRESULT Register(HKEY parent, const ScriptKey& key) {
     LONG status = RegCreateKeyExA(parent, key.name.c_str(), 0, nullptr, 0, kWriteAccess, nullptr,
                                   opened.put(), nullptr);
     if (status != ERROR_SUCCESS) {
+        failure.Note(parentPath, key.name);
         return HRESULT_FROM_WIN32(status);
     }
     if (key.defaultValue) {
         status = SetValue(opened.get(), nullptr, *key.defaultValue);
         if (status != ERROR_SUCCESS) {
+            failure.Note(parentPath, key.name);
             return HRESULT_FROM_WIN32(status);
         }
     }
     for (const auto& [name, value] : key.values) {
         status = SetValue(opened.get(), name.c_str(), value);
         if (status != ERROR_SUCCESS) {
+            failure.Note(parentPath, key.name);
             return HRESULT_FROM_WIN32(status);
         }
     }
     for (const ScriptKey& subkey : key.subkeys) {
-        const HRESULT hr = Register(opened.get(), subkey);
+        const HRESULT hr = Register(opened.get(), parentPath + "\\" + key.name, subkey, failure);
         if (FAILED(hr)) {
             return hr;
         }
@@ -269,17 +290,19 @@ HRESULT Register(HKEY parent, const ScriptKey& key) {
 bool HasSubkeys(HKEY key) {
     char name[260];
     DWORD size = sizeof name;
-    return RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) ==
-           ERROR_SUCCESS;
+    return RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 // Keys that are already gone count as removed, so unregistering twice succeeds.
-HRESULT Unregister(HKEY parent, const ScriptKey& key) {
+HRESULT Unregister(HKEY parent, const std::string& parentPath, const ScriptKey& key,
+                   Failure& failure) {
     if (key.removal == ScriptKey::Removal::ForceRemove) {
         const LONG status = SHDeleteKeyA(parent, key.name.c_str());
-        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND
-                   ? S_OK
-                   : HRESULT_FROM_WIN32(status);
+        if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) {
+            return S_OK;
+        }
+        failure.Note(parentPath, key.name);
+        return HRESULT_FROM_WIN32(status);
     }
     UniqueHkey opened;
     LONG status = RegOpenKeyExA(parent, key.name.c_str(), 0, kWriteAccess, opened.put());
@@ -287,11 +310,12 @@ HRESULT Unregister(HKEY parent, const ScriptKey& key) {
         return S_OK;
     }
     if (status != ERROR_SUCCESS) {
+        failure.Note(parentPath, key.name);
         return HRESULT_FROM_WIN32(status);
     }
     HRESULT result = S_OK;
     for (const ScriptKey& subkey : key.subkeys) {
-        const HRESULT hr = Unregister(opened.get(), subkey);
+        const HRESULT hr = Unregister(opened.get(), parentPath + "\\" + key.name, subkey, failure);
         if (SUCCEEDED(result)) {
             result = hr;
         }
@@ -307,6 +331,7 @@ HRESULT Unregister(HKEY parent, const ScriptKey& key) {
     if (!keep) {
         status = RegDeleteKeyA(parent, key.name.c_str());
         if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND && SUCCEEDED(result)) {
+            failure.Note(parentPath, key.name);
             result = HRESULT_FROM_WIN32(status);
         }
     }
@@ -352,15 +377,19 @@ std::vector<ScriptRoot> ParseRegistryScript(std::string_view script) {
     return Parser(script).Script();
 }
 
-HRESULT ApplyRegistryScript(const std::vector<ScriptRoot>& script, bool registerMode) {
+HRESULT ApplyRegistryScript(const std::vector<ScriptRoot>& script, bool registerMode,
+                            std::string* failedKey) {
+    Failure failure{failedKey};
     HRESULT result = S_OK;
     for (const ScriptRoot& root : script) {
         const HKEY rootKey = RootKey(root.rootName);
         if (rootKey == nullptr) {
             return E_INVALIDARG;
         }
+        const std::string rootPath = LongRootName(rootKey);
         for (const ScriptKey& key : root.keys) {
-            const HRESULT hr = registerMode ? Register(rootKey, key) : Unregister(rootKey, key);
+            const HRESULT hr = registerMode ? Register(rootKey, rootPath, key, failure)
+                                            : Unregister(rootKey, rootPath, key, failure);
             if (FAILED(hr)) {
                 if (registerMode) {
                     return hr;

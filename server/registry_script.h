@@ -22,7 +22,7 @@ namespace server {
 
 // A script that cannot be parsed; the message names the offending token.
 class RegistryScriptError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -55,7 +55,9 @@ std::vector<ScriptRoot> ParseRegistryScript(std::string_view script);
 // Register mode: ForceRemove keys are deleted with their content, then every
 // key and value is written. Unregister mode: every key except NoRemove ones
 // is removed (ForceRemove keys with their content, others once empty of
-// subkeys); NoRemove keys stay. Returns the first failure, or S_OK.
-HRESULT ApplyRegistryScript(const std::vector<ScriptRoot>& script, bool registerMode);
+// subkeys); NoRemove keys stay. Returns the first failure, or S_OK, and names
+// the key where it happened in `failedKey` (full root name first).
+HRESULT ApplyRegistryScript(const std::vector<ScriptRoot>& script, bool registerMode,
+                            std::string* failedKey = nullptr);
 
 }  // namespace server

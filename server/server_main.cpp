@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <new>
+#include <string>
 
 #include "config/registry.h"
 #include "platform/com.h"
 #include "platform/process.h"
+#include "platform/registry.h"
 #include "platform/threads.h"
 #include "server/command_line.h"
 #include "server/configure.h"
@@ -18,6 +20,33 @@ namespace {
 
 // "The configuration registry key could not be written."
 constexpr HRESULT kConfigureWriteFailed = HRESULT_FROM_WIN32(1013);
+
+// Why the registry store itself could not be used, when the platform can say.
+std::string StoreProblem() {
+#ifdef _WIN32
+    return {};
+#else
+    return RegistryStoreProblem();
+#endif
+}
+
+// An installation command that failed says what and where on stderr.
+HRESULT Report(const char* command, HRESULT result, const std::string& where) {
+    if (SUCCEEDED(result)) {
+        return result;
+    }
+    // Machine-wide class registrations live under HKEY_LOCAL_MACHINE: say so,
+    // since that is where the missing rights are.
+    const bool classes = where.rfind("HKEY_CLASSES_ROOT", 0) == 0;
+    std::fprintf(stderr, "%s failed (0x%08X)%s%s%s\n", command, static_cast<unsigned>(result),
+                 where.empty() ? "" : ": cannot change ", where.c_str(),
+                 classes ? " (stored under HKEY_LOCAL_MACHINE\\Software\\Classes)" : "");
+    const std::string problem = StoreProblem();
+    if (!problem.empty()) {
+        std::fprintf(stderr, "%s: registry store: %s\n", command, problem.c_str());
+    }
+    return result;
+}
 
 void ServeUntilReleased() {
     // Failures are not reported: the loop then simply serves no one.
@@ -38,12 +67,23 @@ void ServeUntilReleased() {
 int RunConfigure() {
     try {
         Configure();
+        // A store that cannot be read makes every engine look absent: say so
+        // instead of reporting an empty walk as success.
+        const std::string problem = StoreProblem();
+        if (!problem.empty()) {
+            std::fprintf(stderr, "Configure: registry store: %s\n", problem.c_str());
+            return kConfigureWriteFailed;
+        }
         return 0;
     } catch (const RegistryKeyMissing& missing) {
         std::fprintf(stderr,
                      "Configure: cannot open HKEY_LOCAL_MACHINE\\%s for writing "
                      "(administrator rights are needed)\n",
                      missing.Message().c_str());
+        const std::string problem = StoreProblem();
+        if (!problem.empty()) {
+            std::fprintf(stderr, "Configure: registry store: %s\n", problem.c_str());
+        }
         return kConfigureWriteFailed;
     } catch (const QuillonException& error) {
         std::fprintf(stderr, "Configure: %s\n", error.Message().c_str());
@@ -61,11 +101,14 @@ int RunServer() {
 
     HRESULT exitCode = S_OK;
     switch (ScanCommandLine(commandLine)) {
-        case Command::UnregServer:
-            exitCode = UnregisterServer();
+        case Command::UnregServer: {
+            std::string where;
+            exitCode = Report("UnregServer", UnregisterServer(&where), where);
             break;
+        }
         case Command::RegServer: {
-            exitCode = RegisterServer();
+            std::string where;
+            exitCode = Report("RegServer", RegisterServer(&where), where);
             // Configure runs whatever the registration returned; its own
             // failure shows in the exit code only when registration succeeded.
             const int configured = RunConfigure();

@@ -35,9 +35,13 @@ HRESULT Guarded(Body&& body) {
 
 }  // namespace
 
-TranslationEngine::TranslationEngine() { Module().Lock(); }
+TranslationEngine::TranslationEngine() {
+    Module().Lock();
+}
 
-TranslationEngine::~TranslationEngine() { Module().Unlock(); }
+TranslationEngine::~TranslationEngine() {
+    Module().Unlock();
+}
 
 HRESULT TranslationEngine::Create(REFIID iid, void** object) {
     if (object == nullptr) {
@@ -72,7 +76,9 @@ HRESULT TranslationEngine::QueryInterface(REFIID iid, void** object) {
     return S_OK;
 }
 
-ULONG TranslationEngine::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+ULONG TranslationEngine::AddRef() {
+    return static_cast<ULONG>(InterlockedIncrement(&references_));
+}
 
 ULONG TranslationEngine::Release() {
     const LONG count = InterlockedDecrement(&references_);
@@ -101,8 +107,7 @@ HRESULT TranslationEngine::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
     return Guarded([&] { return EngineTypeInfo(info); });
 }
 
-HRESULT TranslationEngine::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                                         DISPID* ids) {
+HRESULT TranslationEngine::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     return Guarded([&] { return EngineIdsOfNames(names, count, ids); });
 }
 
@@ -120,8 +125,8 @@ HRESULT TranslationEngine::get_Features(BSTR curOptions, BSTR* features) {
     }
     return Guarded([&] {
         const std::u16string document = QueryFeatures(TextOf(curOptions));
-        BSTR copy = SysAllocStringLen(ToPlatform(document.data()),
-                                      static_cast<UINT>(document.size()));
+        BSTR copy =
+            SysAllocStringLen(ToPlatform(document.data()), static_cast<UINT>(document.size()));
         if (copy == nullptr) {
             return E_OUTOFMEMORY;
         }
@@ -145,11 +150,17 @@ HRESULT TranslationEngine::TranslateText(BSTR options, BSTR source, BSTR* transl
     });
 }
 
-HRESULT TranslationEngine::get_AlternateWords(BSTR, BSTR, BSTR*) { return S_OK; }
+HRESULT TranslationEngine::get_AlternateWords(BSTR, BSTR, BSTR*) {
+    return S_OK;
+}
 
-HRESULT TranslationEngine::SetAlternateWord(BSTR, BSTR, BSTR, BSTR*) { return S_OK; }
+HRESULT TranslationEngine::SetAlternateWord(BSTR, BSTR, BSTR, BSTR*) {
+    return S_OK;
+}
 
-HRESULT TranslationEngine::ScanSentences(BSTR, IDispatch*, IDispatch*) { return S_OK; }
+HRESULT TranslationEngine::ScanSentences(BSTR, IDispatch*, IDispatch*) {
+    return S_OK;
+}
 
 HRESULT TranslationEngine::InterfaceSupportsErrorInfo(REFIID iid) {
     return IsEqualGUID(iid, kIidIQNSTranslationEngine) ? S_OK : S_FALSE;

@@ -9,7 +9,7 @@
 namespace server {
 
 class TranslationEngine final : public IQNSTranslationEngine, public ISupportErrorInfo {
-public:
+  public:
     // Builds an engine (holding the module lock for its life) and asks it for
     // `iid`. E_OUTOFMEMORY when it cannot be built.
     static HRESULT Create(REFIID iid, void** object);
@@ -44,7 +44,7 @@ public:
     // ISupportErrorInfo
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override;
 
-private:
+  private:
     TranslationEngine();
     ~TranslationEngine();
 

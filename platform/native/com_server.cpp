@@ -146,5 +146,5 @@ HRESULT CLSIDFromProgID(LPCOLESTR progId, CLSID* clsid) {
         return CO_E_CLASSSTRING;
     }
     return GuidFromRegistryString(std::string_view(text, size - 1), *clsid) ? S_OK
-                                                                             : CO_E_CLASSSTRING;
+                                                                            : CO_E_CLASSSTRING;
 }

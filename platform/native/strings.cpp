@@ -1,7 +1,9 @@
 #include "platform/strings.h"
 
 namespace {
-unsigned char FoldAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+unsigned char FoldAscii(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+}
 }  // namespace
 
 int lstrcmpiA(LPCSTR first, LPCSTR second) {

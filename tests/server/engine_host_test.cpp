@@ -125,8 +125,12 @@ class EngineHostTest : public ::testing::Test {
         CoUninitialize();
     }
 
-    void SetUp() override { backend_ = std::make_unique<test_backend::TestBackend>(11000); }
-    void TearDown() override { backend_.reset(); }
+    void SetUp() override {
+        backend_ = std::make_unique<test_backend::TestBackend>(11000);
+    }
+    void TearDown() override {
+        backend_.reset();
+    }
 
     static ComPtr<IQNSTranslationEngine> CreateEngine() {
         CLSID clsid;
@@ -180,12 +184,11 @@ TEST_F(EngineHostTest, UnsupportedPairAnswersEveryChunkWithTheErrorAndSource) {
     Text options(kEnglishToGerman);
 
     ASSERT_EQ(engine->Translate(options.get(), sourceRef.get(), sinkRef.get()), S_OK);
-    EXPECT_EQ(sink->Chunks(),
-              (std::vector<std::u16string>{
-                  u"<Errors>Unsupported language pair for hybrid engine</Errors>\n"
-                  u"<Translation>a&lt;b</Translation>\n",
-                  u"<Errors>Unsupported language pair for hybrid engine</Errors>\n"
-                  u"<Translation>c</Translation>\n"}));
+    EXPECT_EQ(sink->Chunks(), (std::vector<std::u16string>{
+                                  u"<Errors>Unsupported language pair for hybrid engine</Errors>\n"
+                                  u"<Translation>a&lt;b</Translation>\n",
+                                  u"<Errors>Unsupported language pair for hybrid engine</Errors>\n"
+                                  u"<Translation>c</Translation>\n"}));
     EXPECT_EQ(sink->Completions(), std::vector<int>{1});
     EXPECT_EQ(backend_->RequestCount(), 0u);
 }
@@ -240,8 +243,8 @@ TEST_F(EngineHostTest, LateBoundNamesAndFeaturesAsPropertyGet) {
     DISPPARAMS params = {&argument, nullptr, 1, 0};
     VARIANT result;
     VariantInit(&result);
-    ASSERT_EQ(engine->Invoke(1, kNullIid, 0x0409, DISPATCH_PROPERTYGET, &params, &result,
-                             nullptr, nullptr),
+    ASSERT_EQ(engine->Invoke(1, kNullIid, 0x0409, DISPATCH_PROPERTYGET, &params, &result, nullptr,
+                             nullptr),
               S_OK);
     ASSERT_EQ(result.vt, VT_BSTR);
     const std::u16string document = FromPlatform(result.bstrVal, SysStringLen(result.bstrVal));

@@ -32,12 +32,18 @@ struct EngineEntry {
 };
 
 constexpr EngineEntry kEngines[] = {
-    {"Vorla Ar to En Hybrid Engine 1.0", "ar", "en"}, {"Vorla En to Ar Hybrid Engine 1.0", "en", "ar"},
-    {"Vorla Fa to En Hybrid Engine 1.0", "fa", "en"}, {"Vorla En to Fa Hybrid Engine 1.0", "en", "fa"},
-    {"Vorla De to En Hybrid Engine 1.0", "de", "en"}, {"Vorla En to De Hybrid Engine 1.0", "en", "de"},
-    {"Vorla Fr to En Hybrid Engine 1.0", "fr", "en"}, {"Vorla En to Fr Hybrid Engine 1.0", "en", "fr"},
-    {"Vorla It to En Hybrid Engine 1.0", "it", "en"}, {"Vorla En to It Hybrid Engine 1.0", "en", "it"},
-    {"Vorla Ru to En Hybrid Engine 1.0", "ru", "en"}, {"Vorla En to Ru Hybrid Engine 1.0", "en", "ru"},
+    {"Vorla Ar to En Hybrid Engine 1.0", "ar", "en"},
+    {"Vorla En to Ar Hybrid Engine 1.0", "en", "ar"},
+    {"Vorla Fa to En Hybrid Engine 1.0", "fa", "en"},
+    {"Vorla En to Fa Hybrid Engine 1.0", "en", "fa"},
+    {"Vorla De to En Hybrid Engine 1.0", "de", "en"},
+    {"Vorla En to De Hybrid Engine 1.0", "en", "de"},
+    {"Vorla Fr to En Hybrid Engine 1.0", "fr", "en"},
+    {"Vorla En to Fr Hybrid Engine 1.0", "en", "fr"},
+    {"Vorla It to En Hybrid Engine 1.0", "it", "en"},
+    {"Vorla En to It Hybrid Engine 1.0", "en", "it"},
+    {"Vorla Ru to En Hybrid Engine 1.0", "ru", "en"},
+    {"Vorla En to Ru Hybrid Engine 1.0", "en", "ru"},
 };
 
 bool KeyExists(HKEY root, const std::string& path) {
@@ -60,12 +66,12 @@ bool ReadSuppress(const std::string& engine, DWORD& value) {
 }
 
 class RegistrationTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         scratch_ = fs::temp_directory_path() /
-                   ("qn-registration-" + std::to_string(::testing::UnitTest::GetInstance()
-                                                            ->random_seed()) +
-                    "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                   ("qn-registration-" +
+                    std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(scratch_);
         fs::create_directories(scratch_);
 #ifndef _WIN32
@@ -104,7 +110,9 @@ protected:
 #endif
     }
 
-    std::string InstallFolder() const { return WindowsPath(scratch_ / "Dravik"); }
+    std::string InstallFolder() const {
+        return WindowsPath(scratch_ / "Dravik");
+    }
 
     static std::string WindowsPath(const fs::path& path) {
 #ifdef _WIN32
@@ -144,10 +152,10 @@ TEST_F(RegistrationTest, RegisterWritesClassProgIdsAppIdAndEngines) {
         EXPECT_EQ(std::count(subkeys.begin(), subkeys.end(), "TypeLib"), 0);
         EXPECT_EQ(std::count(subkeys.begin(), subkeys.end(), "Programmable"), 0);
     }
-    for (const char* category : {"{7DD95801-9882-11CF-9FA9-00AA006C42C4}",
-                                 "{7DD95802-9882-11CF-9FA9-00AA006C42C4}"}) {
-        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT,
-                              kClassKey + "\\Implemented Categories\\" + category))
+    for (const char* category :
+         {"{7DD95801-9882-11CF-9FA9-00AA006C42C4}", "{7DD95802-9882-11CF-9FA9-00AA006C42C4}"}) {
+        EXPECT_TRUE(
+            KeyExists(HKEY_CLASSES_ROOT, kClassKey + "\\Implemented Categories\\" + category))
             << category;
     }
     EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, kAppIdKey), "QNDravikHybridTranslationEngine");
@@ -209,14 +217,14 @@ TEST_F(RegistrationTest, UnregisterRemovesAllButTheSharedKeysAndCanRunTwice) {
     EXPECT_EQ(Run("/UnregServer").exitCode, 0);
 
     for (const std::string& gone :
-         {kClassKey, kAppIdKey, std::string("AppID\\Vorla Hybrid Engine.exe"),
-          std::string(kProgId), std::string(kVersionIndependentProgId)}) {
+         {kClassKey, kAppIdKey, std::string("AppID\\Vorla Hybrid Engine.exe"), std::string(kProgId),
+          std::string(kVersionIndependentProgId)}) {
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, gone)) << gone;
     }
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "AppID"));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID"));
-    for (const char* kept : {"Software", "Software\\Quillon", server::kServerKeyPath,
-                             server::kEnginesKeyPath}) {
+    for (const char* kept :
+         {"Software", "Software\\Quillon", server::kServerKeyPath, server::kEnginesKeyPath}) {
         EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kept)) << kept;
     }
     Registry engines(HKEY_LOCAL_MACHINE, server::kEnginesKeyPath);

@@ -72,8 +72,8 @@ ProcessResult RunProcess(const std::string& serverPath, const std::string& argum
     size_t start = 0;
     while (start < arguments.size()) {
         const size_t end = arguments.find(' ', start);
-        words.push_back(arguments.substr(start, end == std::string::npos ? std::string::npos
-                                                                          : end - start));
+        words.push_back(
+            arguments.substr(start, end == std::string::npos ? std::string::npos : end - start));
         if (end == std::string::npos) {
             break;
         }
