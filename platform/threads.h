@@ -70,6 +70,7 @@ BOOL CloseHandle(HANDLE object);
 // thread runs only after ResumeThread brings its suspend count to zero.
 std::uintptr_t _beginthreadex(void* security, unsigned stackSize, _beginthreadex_proc_type start,
                               void* argument, unsigned flags, unsigned* threadId);
+// Ends the calling thread, which _beginthreadex must have started.
 [[noreturn]] void _endthreadex(unsigned exitCode);
 DWORD ResumeThread(HANDLE thread);  // previous suspend count, or (DWORD)-1
 DWORD GetCurrentThreadId();
