@@ -1,7 +1,8 @@
 // AutomationObject: the IUnknown and IDispatch half of the engine's own small
 // COM objects. Free-threaded reference count that starts at 0 (the first
 // QueryInterface takes the first reference) and deletes the object at 0.
-// No type information is served: nothing calls these objects by name.
+// They report one type description, as dual objects do, but serve none:
+// nothing calls these objects by name.
 #pragma once
 
 #include "platform/com.h"
@@ -37,7 +38,7 @@ class AutomationObject : public Interface {
         if (count == nullptr) {
             return E_POINTER;
         }
-        *count = 0;
+        *count = 1;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {

@@ -22,6 +22,11 @@ EngineTranslationThread::~EngineTranslationThread() {
 }
 
 void EngineTranslationThread::Run() {
+    struct ReleaseAtEnd {
+        EngineTranslationThread& job;
+        ~ReleaseAtEnd() { job.ReleaseHostObjects(); }
+    } releaseAtEnd{*this};
+
     bool failed = false;
     try {
         while (!failed) {
@@ -38,6 +43,11 @@ void EngineTranslationThread::Run() {
     }
 }
 
+void EngineTranslationThread::ReleaseHostObjects() {
+    sink_.reset();
+    source_.reset();
+}
+
 void EngineTranslationThread::CompleteFailedQuietly() {
     try {
         if (sink_) {
@@ -46,6 +56,7 @@ void EngineTranslationThread::CompleteFailedQuietly() {
     } catch (...) {
         // The job is failing already; there is nobody left to tell.
     }
+    ReleaseHostObjects();
 }
 
 std::u16string EngineTranslationThread::ReadNext(bool& failed) {

@@ -31,8 +31,13 @@ class EngineTranslationThread : public OLECallThread {
 
   protected:
     // Tells the sink that the job failed when the loop could not even start;
-    // does nothing without a sink and never raises.
+    // does nothing without a sink and never raises. Lets the host's objects go.
     void CompleteFailedQuietly();
+
+    // Releases the sink, then the source. Done on the worker while it is still
+    // in the apartment: the job's last release may come after the worker has
+    // left it, when the server may already be shutting COM down.
+    void ReleaseHostObjects();
 
   private:
     // The next chunk, cut at its first NUL; sets `failed` instead of raising

@@ -98,6 +98,6 @@ TEST(MemoryTranslationSource, AnswersItsThreeInterfacesOnly) {
 
     UINT count = 7;
     EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
-    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(count, 1u);
     EXPECT_EQ(dispatch->GetTypeInfoCount(nullptr), E_POINTER);
 }

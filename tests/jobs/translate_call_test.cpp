@@ -103,6 +103,20 @@ TEST(RunTranslationJob, NoWorkerOrEventMeansAFailureAndNoCallOnTheHost) {
     }
 }
 
+// The worker lets the host's objects go before it signals the end of the job,
+// so nothing of the host is held once Translate has returned, whichever side
+// drops the job last.
+TEST(RunTranslationJob, HostObjectsAreReleasedBeforeTranslateReturns) {
+    for (int round = 0; round < 20; ++round) {
+        CallLog log;
+        auto source = Hold(new FakeSource("src", log, {{S_OK, u"a"}}));
+        auto sink = Hold(new FakeSink("sink", log));
+        EXPECT_EQ(RunTranslationJob(nullptr, source.get(), sink.get()), S_OK);
+        EXPECT_EQ(ReferencesOf(source.get()), 1u);
+        EXPECT_EQ(ReferencesOf(sink.get()), 1u);
+    }
+}
+
 TEST(RunTranslateText, OneTextIsOneChunk) {
     struct Case {
         const char* name;
