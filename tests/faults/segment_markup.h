@@ -86,8 +86,10 @@ inline std::optional<SegmentMarkup> ParseSegment(std::u16string_view text,
     };
     // Takes one "<tag>content</tag>\n" off the front of `text`.
     auto element = [&text](std::u16string_view tag) -> std::optional<std::u16string_view> {
-        const std::u16string open = u"<" + std::u16string(tag) + u">";
-        const std::u16string close = u"</" + std::u16string(tag) + u">\n";
+        std::u16string open = u"<";
+        open.append(tag).append(u">");
+        std::u16string close = u"</";
+        close.append(tag).append(u">\n");
         if (!text.starts_with(open)) {
             return std::nullopt;
         }
