@@ -23,29 +23,26 @@ IoStatus StatusFromError(int error) {
     }
 }
 
-timeval ToTimeval(int timeoutMs) {
-    timeval limit{};
-    limit.tv_sec = timeoutMs / 1000;
-    limit.tv_usec = (timeoutMs % 1000) * 1000;
-    return limit;
-}
-
-// select() rather than WSAPoll: older systems never report a failed connect
-// through WSAPoll. 1 ready, 0 timed out, -1 failed.
-int WaitFor(NativeSocket socket, bool forWrite, int timeoutMs) {
-    fd_set ready;
-    fd_set failed;
-    FD_ZERO(&ready);
-    FD_ZERO(&failed);
-    FD_SET(static_cast<SOCKET>(socket), &ready);
-    FD_SET(static_cast<SOCKET>(socket), &failed);
-    timeval limit = ToTimeval(timeoutMs);
-    int count = ::select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr, &failed,
-                         timeoutMs < 0 ? nullptr : &limit);
+// One poll entry per wait, never select() with the socket in two sets: that
+// tripped an assertion in the Windows emulation the tests run under.
+// Returns the reported events (at least 1), 0 on time-out, -1 on failure.
+int WaitFor(NativeSocket socket, short events, int timeoutMs) {
+    WSAPOLLFD entry{};
+    entry.fd = static_cast<SOCKET>(socket);
+    entry.events = events;
+    int count = ::WSAPoll(&entry, 1, timeoutMs < 0 ? -1 : timeoutMs);
     if (count == SOCKET_ERROR) {
         return -1;
     }
-    return count == 0 ? 0 : 1;
+    return count == 0 ? 0 : (entry.revents == 0 ? 1 : entry.revents);
+}
+
+int SocketError(NativeSocket socket) {
+    int error = 0;
+    int length = sizeof error;
+    ::getsockopt(static_cast<SOCKET>(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error),
+                 &length);
+    return error;
 }
 
 void SetBlocking(NativeSocket socket, bool blocking) {
@@ -108,7 +105,7 @@ std::uint16_t LocalPort(const Socket& socket) {
 }
 
 Socket Accept(const Socket& listener, int timeoutMs) {
-    if (WaitFor(listener.Get(), false, timeoutMs) != 1) {
+    if (WaitFor(listener.Get(), POLLRDNORM, timeoutMs) <= 0) {
         return Socket();
     }
     SOCKET s = ::accept(static_cast<SOCKET>(listener.Get()), nullptr, nullptr);
@@ -136,25 +133,20 @@ IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, i
         if (error != WSAEWOULDBLOCK) {
             status = StatusFromError(error);
         } else {
-            fd_set writable;
-            fd_set failed;
-            FD_ZERO(&writable);
-            FD_ZERO(&failed);
-            FD_SET(s, &writable);
-            FD_SET(s, &failed);
-            timeval limit = ToTimeval(timeoutMs);
-            int count = ::select(0, nullptr, &writable, &failed, timeoutMs < 0 ? nullptr : &limit);
-            if (count == 0) {
+            // A refused connection shows as an error or hang-up event, and
+            // on some systems as nothing at all until the time-out.
+            int ready = WaitFor(socket.Get(), POLLWRNORM, timeoutMs);
+            if (ready == 0) {
                 status = IoStatus::TimedOut;
-            } else if (count == SOCKET_ERROR) {
+            } else if (ready < 0) {
                 status = IoStatus::Failed;
             } else {
-                int soError = 0;
-                int length = sizeof soError;
-                ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &length);
-                status = FD_ISSET(s, &failed) || soError != 0
-                             ? StatusFromError(soError ? soError : WSAECONNREFUSED)
-                             : IoStatus::Ok;
+                int soError = SocketError(socket.Get());
+                if (soError != 0) {
+                    status = StatusFromError(soError);
+                } else if (ready & (POLLERR | POLLHUP)) {
+                    status = IoStatus::Refused;
+                }
             }
         }
     }
@@ -165,7 +157,7 @@ IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, i
 IoResult SendAll(const Socket& socket, const char* data, std::size_t size, int timeoutMs) {
     IoResult result{IoStatus::Ok, 0};
     while (result.bytes < size) {
-        int ready = WaitFor(socket.Get(), true, timeoutMs);
+        int ready = WaitFor(socket.Get(), POLLWRNORM, timeoutMs);
         if (ready <= 0) {
             result.status = ready == 0 ? IoStatus::TimedOut : IoStatus::Failed;
             return result;
@@ -183,7 +175,8 @@ IoResult SendAll(const Socket& socket, const char* data, std::size_t size, int t
 }
 
 IoResult Receive(const Socket& socket, char* buffer, std::size_t size, int timeoutMs) {
-    int ready = WaitFor(socket.Get(), false, timeoutMs);
+    // Hang-up and error events fall through to recv(), which tells which.
+    int ready = WaitFor(socket.Get(), POLLRDNORM, timeoutMs);
     if (ready <= 0) {
         return {ready == 0 ? IoStatus::TimedOut : IoStatus::Failed, 0};
     }
