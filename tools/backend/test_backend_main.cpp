@@ -1,4 +1,4 @@
-// Runs the test back end by hand: demo_backend [--port N] [--fault NAME]
+// Runs the test back end by hand: qn-test-backend [--port N] [--fault NAME]
 // Serves until Enter is pressed (or standard input ends).
 
 #include <cstdio>
@@ -14,7 +14,7 @@
 namespace {
 
 int Usage() {
-    std::cerr << "usage: demo_backend [--port N] [--fault NAME]\n"
+    std::cerr << "usage: qn-test-backend [--port N] [--fault NAME]\n"
               << "  N: 1-65535, default 11000 (0 picks a free port)\n"
               << "  NAME: " << test_backend::AllFaultNames() << "\n";
     return 2;
