@@ -92,28 +92,39 @@ bool OpenRequest(HINTERNET internet, InternetHandle& connection, InternetHandle&
     return static_cast<bool>(request);
 }
 
+namespace {
+
+bool AskedForProxyCredentials(HINTERNET request) {
+    DWORD status = 0;
+    DWORD statusLength = sizeof status;
+    return HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                          &statusLength, nullptr) != FALSE &&
+           status == HTTP_STATUS_PROXY_AUTH_REQ;
+}
+
+}  // namespace
+
 bool SendRequest(HINTERNET request, std::string_view body) {
     // The client library takes a non-const pointer but only reads the body.
     LPVOID bytes = const_cast<char*>(body.data());
     for (int attempt = 1;; ++attempt) {
-        if (HttpSendRequestA(request, kBackendContentType, static_cast<DWORD>(-1), bytes,
-                             static_cast<DWORD>(body.size()))) {
+        const bool sent = HttpSendRequestA(request, kBackendContentType, static_cast<DWORD>(-1),
+                                           bytes, static_cast<DWORD>(body.size())) != FALSE;
+        const DWORD failure = sent ? ERROR_INTERNET_INCORRECT_PASSWORD : GetLastError();
+        // The system client completes the send when the answer is a demand
+        // for proxy credentials; that answer is no translation either, so it
+        // takes the same retry as a send that failed on it.
+        const bool proxyDemand = AskedForProxyCredentials(request);
+        if (sent && !proxyDemand) {
             return true;
         }
         // The caller learns why from GetLastError, as after the send itself.
-        const DWORD sendError = GetLastError();
+        const DWORD sendError = failure;
         auto giveUp = [sendError] {
             SetLastError(sendError);
             return false;
         };
-        if (attempt >= kMaxSendAttempts) {
-            return giveUp();
-        }
-        DWORD status = 0;
-        DWORD statusLength = sizeof status;
-        if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                            &statusLength, nullptr) ||
-            status != HTTP_STATUS_PROXY_AUTH_REQ) {
+        if (attempt >= kMaxSendAttempts || !proxyDemand) {
             return giveUp();
         }
         // Zero-filled, so that whatever length a failed read leaves behind
