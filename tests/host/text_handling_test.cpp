@@ -69,8 +69,10 @@ TEST(Utf8Text, RejectsMalformedInputAtTheFirstBadByte) {
 }
 
 TEST(Utf8Text, LoneSurrogatesBecomeTheReplacementCharacter) {
-    EXPECT_EQ(EncodeUtf8(std::u16string(1, char16_t(0xD800)) + u"x"), "\xEF\xBF\xBDx");
-    EXPECT_EQ(EncodeUtf8(u"x" + std::u16string(1, char16_t(0xDC00))), "x\xEF\xBF\xBD");
+    const char16_t high[] = {0xD800, u'x'};
+    const char16_t low[] = {u'x', 0xDC00};
+    EXPECT_EQ(EncodeUtf8(std::u16string_view(high, 2)), "\xEF\xBF\xBDx");
+    EXPECT_EQ(EncodeUtf8(std::u16string_view(low, 2)), "x\xEF\xBF\xBD");
 }
 
 std::u16string Reassembled(const ChunkLayout& layout) {
