@@ -1,0 +1,356 @@
+// The UTF-8 codec's block paths (ASCII and two-byte sequences several at a
+// time, runs of one sequence length) against the rules applied one sequence
+// at a time, on text built to cross block boundaries at every offset and to
+// mix well-formed and malformed sequences. Output space is tested too: a
+// short buffer stops at the same place, and nothing lands beyond the count.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "text/code_pages.h"
+#include "text/utf8.h"
+
+namespace {
+
+constexpr char16_t kSentinel = 0xA5A5;
+constexpr char kByteSentinel = '\x5A';
+
+// Decodes like the rules: one sequence at a time, stopping where a sequence
+// would run past the input, where its output does not fit in `capacity`, or
+// (when asked) at a zero code unit.
+std::u16string PlainDecode(const std::string& bytes, std::size_t capacity, bool stopAtZero) {
+    static const std::uint32_t kOffsets[] = {0,         0,          0x3080,    0xE2080,
+                                             0x3C82080, 0xFA082080, 0x82082080};
+    std::u16string out;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<std::uint8_t>(bytes[i]);
+        const std::size_t extra = lead >= 0xFC   ? 5
+                                  : lead >= 0xF8 ? 4
+                                  : lead >= 0xF0 ? 3
+                                  : lead >= 0xE0 ? 2
+                                  : lead >= 0xC0 ? 1
+                                                 : 0;
+        if (i + extra >= bytes.size())
+            break;
+        std::uint32_t value = 0;
+        for (std::size_t k = 0; k <= extra; ++k)
+            value = (k > 0 ? value << 6 : value) + static_cast<std::uint8_t>(bytes[i + k]);
+        value -= kOffsets[extra + 1];
+        std::u16string units;
+        if (value <= 0xFFFF) {
+            units.push_back(static_cast<char16_t>(value));
+        } else if (value <= 0x10FFFF) {
+            units.push_back(static_cast<char16_t>(0xD800 + ((value - 0x10000) >> 10)));
+            units.push_back(static_cast<char16_t>(0xDC00 + (value & 0x3FF)));
+        } else {
+            units.push_back(u'\uFFFD');
+        }
+        if (out.size() + units.size() > capacity || (stopAtZero && units[0] == 0))
+            break;
+        out += units;
+        i += extra + 1;
+    }
+    return out;
+}
+
+// Encodes like the rules, stopping before a sequence that does not fit.
+std::string PlainEncode(const std::u16string& text, std::size_t capacity) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t c = text[i];
+        std::size_t consumed = 1;
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            consumed = 2;
+        }
+        std::string bytes;
+        if (c < 0x80) {
+            bytes += static_cast<char>(c);
+        } else if (c < 0x800) {
+            bytes += static_cast<char>(0xC0 | (c >> 6));
+            bytes += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            bytes += static_cast<char>(0xE0 | (c >> 12));
+            bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            bytes += static_cast<char>(0xF0 | (c >> 18));
+            bytes += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (c & 0x3F));
+        }
+        if (out.size() + bytes.size() > capacity)
+            break;
+        out += bytes;
+        i += consumed - 1;
+    }
+    return out;
+}
+
+std::string Utf8Of(char32_t c) {
+    std::u16string units;
+    if (c >= 0x10000) {
+        units.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+        units.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+    } else {
+        units.push_back(static_cast<char16_t>(c));
+    }
+    return PlainEncode(units, 8);
+}
+
+// Bytes that are mostly runs of one kind (so that blocks form) with every
+// kind of damage sprinkled in at a chosen rate.
+std::string RandomUtf8(std::mt19937& random, std::size_t length, unsigned damagePercent) {
+    std::string bytes;
+    while (bytes.size() < length) {
+        const unsigned kind = random() % 6;
+        const std::size_t run = 1 + random() % 24;
+        for (std::size_t k = 0; k < run && bytes.size() < length; ++k) {
+            if (random() % 100 < damagePercent) {
+                switch (random() % 9) {
+                    case 0:
+                        bytes.push_back('\0');
+                        break;
+                    case 1:
+                        bytes.push_back(static_cast<char>(0x80 + random() % 0x40));  // stray
+                        break;
+                    case 2:
+                        bytes += "\xC0\x80";  // over-long zero
+                        break;
+                    case 3:
+                        bytes.push_back(static_cast<char>(0xC0 + random() % 0x20));
+                        bytes.push_back(static_cast<char>(random() % 0x80));  // bad continuation
+                        break;
+                    case 4:
+                        bytes.push_back(static_cast<char>(0xC0 + random() % 0x20));
+                        bytes.push_back(static_cast<char>(0xC0 + random() % 0x40));  // lead eaten
+                        break;
+                    case 5:
+                        bytes.push_back(static_cast<char>(0xE0 + random() % 0x10));
+                        bytes.push_back(static_cast<char>(random() % 0x100));
+                        bytes.push_back(static_cast<char>(random() % 0x100));
+                        break;
+                    case 6:
+                        bytes.push_back(static_cast<char>(0xF8 + random() % 8));  // five, six bytes
+                        break;
+                    case 7:
+                        bytes.push_back(static_cast<char>(0xC1));
+                        bytes.push_back(static_cast<char>(0x80 + random() % 0x40));
+                        break;
+                    default:
+                        bytes.push_back(static_cast<char>(random() % 0x100));
+                }
+                continue;
+            }
+            switch (kind) {
+                case 0:
+                case 1:
+                    bytes.push_back(static_cast<char>(0x20 + random() % 0x5F));
+                    break;
+                case 2:
+                    bytes += Utf8Of(0x80 + random() % 0x780);
+                    break;
+                case 3:
+                    bytes +=
+                        random() % 3 == 0 ? std::string(1, ' ') : Utf8Of(0x600 + random() % 0x100);
+                    break;
+                case 4:
+                    bytes += Utf8Of(0x800 + random() % 0xF7FF);
+                    break;
+                default:
+                    bytes += Utf8Of(0x10000 + random() % 0x100000);
+            }
+        }
+    }
+    return bytes;
+}
+
+std::u16string RandomUtf16(std::mt19937& random, std::size_t length, unsigned damagePercent) {
+    std::u16string text;
+    while (text.size() < length) {
+        const unsigned kind = random() % 5;
+        const std::size_t run = 1 + random() % 24;
+        for (std::size_t k = 0; k < run && text.size() < length; ++k) {
+            if (random() % 100 < damagePercent) {
+                switch (random() % 5) {
+                    case 0:
+                        text.push_back(u'\0');
+                        break;
+                    case 1:
+                        text.push_back(static_cast<char16_t>(0xD800 + random() % 0x400));
+                        break;
+                    case 2:
+                        text.push_back(static_cast<char16_t>(0xDC00 + random() % 0x400));
+                        break;
+                    case 3:
+                        text.push_back(u'\uFFFF');
+                        break;
+                    default:
+                        text.push_back(static_cast<char16_t>(random() % 0x10000));
+                }
+                continue;
+            }
+            switch (kind) {
+                case 0:
+                    text.push_back(static_cast<char16_t>(0x20 + random() % 0x5F));
+                    break;
+                case 1:
+                    text.push_back(static_cast<char16_t>(random() % 2 ? 0x20 + random() % 0x5F
+                                                                      : 0x80 + random() % 0x780));
+                    break;
+                case 2:
+                    text.push_back(static_cast<char16_t>(0x700 + random() % 0x200));  // 0x7FF edge
+                    break;
+                case 3:
+                    text.push_back(static_cast<char16_t>(0x4E00 + random() % 0x5000));
+                    break;
+                default:
+                    text.push_back(static_cast<char16_t>(0xD800 + random() % 0x400));
+                    text.push_back(static_cast<char16_t>(0xDC00 + random() % 0x400));
+            }
+        }
+    }
+    text.resize(length);
+    return text;
+}
+
+TEST(Utf8Equivalence, DecodingMatchesTheRulesAtEveryOffsetAndDamageRate) {
+    std::mt19937 random(2024);
+    for (unsigned damage : {0u, 1u, 5u, 30u}) {
+        for (int round = 0; round < 400; ++round) {
+            const std::string body = RandomUtf8(random, 1 + random() % 300, damage);
+            // Every start offset within a block, so that each byte meets each lane.
+            const std::string bytes = std::string(round % 17, 'x') + body;
+            ASSERT_EQ(NarrowToWide(bytes, kCodePageUtf8), PlainDecode(bytes + '\0', SIZE_MAX, true))
+                << "damage " << damage << " round " << round;
+
+            std::vector<char16_t> out(bytes.size() + 8, kSentinel);
+            const std::size_t written =
+                DecodeUtf8(bytes.data(), bytes.size(), out.data(), out.size());
+            ASSERT_EQ(std::u16string(out.data(), written), PlainDecode(bytes, SIZE_MAX, false))
+                << "damage " << damage << " round " << round;
+        }
+    }
+}
+
+TEST(Utf8Equivalence, ShortOutputStopsAtTheSameSequenceAndWritesNothingBeyond) {
+    std::mt19937 random(77);
+    for (int round = 0; round < 300; ++round) {
+        const std::string bytes = RandomUtf8(random, 20 + random() % 120, round % 3 == 0 ? 5 : 0);
+        const std::size_t full = PlainDecode(bytes, SIZE_MAX, false).size();
+        for (std::size_t capacity : {std::size_t{0}, std::size_t{1}, full / 3, full / 2,
+                                     full == 0 ? 0 : full - 1, full, full + 1}) {
+            std::vector<char16_t> out(capacity + 24, kSentinel);
+            const std::size_t written =
+                DecodeUtf8(bytes.data(), bytes.size(), out.data(), capacity);
+            ASSERT_EQ(std::u16string(out.data(), written), PlainDecode(bytes, capacity, false))
+                << "round " << round << " capacity " << capacity;
+            for (std::size_t k = written; k < out.size(); ++k)
+                ASSERT_EQ(out[k], kSentinel) << "round " << round << " unit " << k;
+        }
+    }
+}
+
+TEST(Utf8Equivalence, TwoByteBlocksWithALeadInTheLastPlace) {
+    // Sixteen-byte blocks whose last byte is a lead: its continuation is the
+    // seventeenth byte, and the next block starts after it.
+    for (std::size_t ascii = 0; ascii < 17; ++ascii) {
+        std::string bytes(ascii, 'a');
+        while (bytes.size() < 80)
+            bytes += "\xD8\xB3";  // U+0633
+        bytes += "z";
+        std::u16string expected(ascii, u'a');
+        expected.append((80 - ascii + 1) / 2, u'\u0633');
+        expected.push_back(u'z');
+        EXPECT_EQ(NarrowToWide(bytes, kCodePageUtf8), expected) << ascii;
+    }
+}
+
+TEST(Utf8Equivalence, ZeroInsideABlockEndsTheText) {
+    for (std::size_t at = 0; at < 40; ++at) {
+        std::string bytes;
+        for (int k = 0; k < 24; ++k)
+            bytes += k % 3 == 0 ? "b" : "\xC3\xA9";
+        const std::string withZero = bytes.substr(0, at) + std::string(1, '\0') + bytes.substr(at);
+        const std::string withOverlong = bytes.substr(0, at) + "\xC0\x80" + bytes.substr(at);
+        EXPECT_EQ(NarrowToWide(withZero, kCodePageUtf8),
+                  PlainDecode(withZero + '\0', SIZE_MAX, true))
+            << at;
+        EXPECT_EQ(NarrowToWide(withOverlong, kCodePageUtf8),
+                  PlainDecode(withOverlong + '\0', SIZE_MAX, true))
+            << at;
+    }
+}
+
+TEST(Utf8Equivalence, EncodingMatchesTheRulesAtEveryOffsetAndDamageRate) {
+    std::mt19937 random(4048);
+    for (unsigned damage : {0u, 2u, 20u}) {
+        for (int round = 0; round < 400; ++round) {
+            const std::u16string text =
+                std::u16string(round % 9, u'q') + RandomUtf16(random, 1 + random() % 300, damage);
+            ASSERT_EQ(WideToNarrow(text, kCodePageUtf8), PlainEncode(text, SIZE_MAX))
+                << "damage " << damage << " round " << round;
+        }
+    }
+}
+
+TEST(Utf8Equivalence, ShortEncodingBufferStopsAtTheSameSequenceAndWritesNothingBeyond) {
+    std::mt19937 random(99);
+    for (int round = 0; round < 300; ++round) {
+        const std::u16string text =
+            RandomUtf16(random, 10 + random() % 100, round % 4 == 0 ? 5 : 0);
+        const std::size_t full = PlainEncode(text, SIZE_MAX).size();
+        for (std::size_t capacity : {std::size_t{0}, std::size_t{2}, full / 3, full / 2,
+                                     full == 0 ? 0 : full - 1, full, full + 3}) {
+            std::vector<char> out(capacity + 24, kByteSentinel);
+            const std::size_t written = EncodeUtf8(text.data(), text.size(), out.data(), capacity);
+            ASSERT_EQ(std::string(out.data(), written), PlainEncode(text, capacity))
+                << "round " << round << " capacity " << capacity;
+            for (std::size_t k = written; k < out.size(); ++k)
+                ASSERT_EQ(out[k], kByteSentinel) << "round " << round << " byte " << k;
+        }
+    }
+}
+
+TEST(Utf8Equivalence, AStopRightAfterABlockLeavesTheRestOfTheBufferAlone) {
+    // A block that ends in a two-byte sequence's continuation byte, then a
+    // sequence cut short by the end of the input.
+    const std::string bytes = std::string(14, 'a') + "\xC3\xA9" + "\xE4\xB8";
+    std::vector<char16_t> wide(40, kSentinel);
+    const std::size_t decoded = DecodeUtf8(bytes.data(), bytes.size(), wide.data(), wide.size());
+    ASSERT_EQ(std::u16string(wide.data(), decoded), std::u16string(14, u'a') + u"\u00E9");
+    for (std::size_t k = decoded; k < wide.size(); ++k)
+        EXPECT_EQ(wide[k], kSentinel) << k;
+
+    // A block that ends in an ASCII unit, then a sequence that does not fit.
+    const std::u16string text = std::u16string(7, u'\u00E9') + u"a\u4E2D";
+    std::vector<char> narrow(40, kByteSentinel);
+    const std::size_t encoded = EncodeUtf8(text.data(), text.size(), narrow.data(), 17);
+    ASSERT_EQ(encoded, 15u);
+    for (std::size_t k = encoded; k < narrow.size(); ++k)
+        EXPECT_EQ(narrow[k], kByteSentinel) << k;
+}
+
+TEST(Utf8Equivalence, EveryCodeUnitInEveryPlaceOfABlock) {
+    // Each code unit alone and at each of the eight places of a block of
+    // ASCII and two-byte neighbours, both ways.
+    for (std::uint32_t unit = 0; unit <= 0xFFFF; unit += (unit < 0x900 ? 1 : 61)) {
+        for (std::size_t place = 0; place < 8; ++place) {
+            std::u16string text = u"a\u00E9b\u0633c\u07FFde\u00FCfg";
+            text.insert(text.begin() + static_cast<std::ptrdiff_t>(place),
+                        static_cast<char16_t>(unit));
+            const std::string expected = PlainEncode(text, SIZE_MAX);
+            ASSERT_EQ(WideToNarrow(text, kCodePageUtf8), expected) << unit << " at " << place;
+            ASSERT_EQ(NarrowToWide(expected, kCodePageUtf8),
+                      PlainDecode(expected + '\0', SIZE_MAX, true))
+                << unit << " at " << place;
+        }
+    }
+}
+
+}  // namespace
