@@ -1,0 +1,208 @@
+#!/usr/bin/env python3
+"""Sets each benchmark figure against its baseline and its goal.
+
+Reads the JSON that Google Benchmark writes (--benchmark_out=FILE
+--benchmark_out_format=json), one or more files, and prints one line per
+figure: the figure, its baseline from the same run, their ratio, the goal and
+whether it is met. With repetitions, the median of each benchmark is used.
+
+Usage: report.py [--markdown] RESULTS.json [MORE.json ...]
+Exit status: 0 when every figure was found (goals met or not), 1 otherwise.
+"""
+
+import json
+import re
+import sys
+
+# How a figure is compared with its baseline.
+#   faster:   baseline time per unit / figure time per unit  (higher is better)
+#   slower:   figure time per unit / baseline time per unit  (lower is better)
+#   absolute: the figure's own rate, against a fixed floor
+#   counter:  a counter of the figure (no baseline)
+FIGURES = [
+    # section, label, figure, baseline, kind, goal operator, goal value
+    ("UTF-8 decode", "ASCII", "utf8_decode/engine/ascii", "utf8_decode/iconv/ascii",
+     "faster", ">=", 5.0),
+    ("UTF-8 decode", "Latin", "utf8_decode/engine/latin", "utf8_decode/iconv/latin",
+     "faster", ">=", 5.0),
+    ("UTF-8 decode", "Arabic", "utf8_decode/engine/arabic", "utf8_decode/iconv/arabic",
+     "faster", ">=", 2.0),
+    ("UTF-8 decode", "Chinese", "utf8_decode/engine/chinese", "utf8_decode/iconv/chinese",
+     "faster", ">=", 2.0),
+    ("UTF-8 encode", "ASCII", "utf8_encode/engine/ascii", "utf8_encode/iconv/ascii",
+     "faster", ">=", 5.0),
+    ("UTF-8 encode", "Latin", "utf8_encode/engine/latin", "utf8_encode/iconv/latin",
+     "faster", ">=", 5.0),
+    ("UTF-8 encode", "Arabic", "utf8_encode/engine/arabic", "utf8_encode/iconv/arabic",
+     "faster", ">=", 2.0),
+    ("UTF-8 encode", "Chinese", "utf8_encode/engine/chinese", "utf8_encode/iconv/chinese",
+     "faster", ">=", 2.0),
+    ("XML escape", "plain text, vs copy", "xml_escape/engine/plain", "xml_escape/memcpy/plain",
+     "faster", ">=", 0.8),
+    ("XML escape", "6% replaced, vs copy", "xml_escape/engine/mixed", "xml_escape/memcpy/mixed",
+     "faster", None, None),
+    ("XML escape", "6% replaced, GB/s", "xml_escape/engine/mixed", None,
+     "absolute", ">=", 1.5e9),
+    ("RemoveAll", "256 Ki units, vs naive rule", "remove_all/engine/256Ki",
+     "remove_all/naive/256Ki", "faster", ">=", 100.0),
+    ("RemoveAll", "16 Mi units, per unit vs 256 Ki", "remove_all/engine/16Mi",
+     "remove_all/engine/256Ki", "slower", "<=", 1.5),
+    ("Per chunk", "Translate job, vs bare client", "per_chunk/engine/job_1000_chunks",
+     "per_chunk/bare_client/job_1000_chunks", "slower", "<=", 1.10),
+    ("Per chunk", "TranslateText call, vs bare client",
+     "per_chunk/engine/translate_text_200_calls", "per_chunk/bare_client/job_1000_chunks",
+     "slower", None, None),
+    ("Scaling", "1 Ki units, per unit vs 1 Mi", "scaling/engine/translate_text_1Ki",
+     "scaling/engine/translate_text_1Mi", "slower", None, None),
+    ("Scaling", "16 Mi units, per unit vs 1 Mi", "scaling/engine/translate_text_16Mi",
+     "scaling/engine/translate_text_1Mi", "slower", "<=", 1.5),
+    ("Scaling", "64 Mi units, per unit vs 1 Mi", "scaling/engine/translate_text_64Mi",
+     "scaling/engine/translate_text_1Mi", "slower", "<=", 1.5),
+    ("Scaling", "64 Mi units, per unit vs 16 Mi", "scaling/engine/translate_text_64Mi",
+     "scaling/engine/translate_text_16Mi", "slower", "<=", 1.5),
+    ("Peak memory", "1 Ki units, x text", "peak_memory/engine/translate_text_1Ki", None,
+     "counter:peak_ratio", "<", 6.0),
+    ("Peak memory", "1 Mi units, x text", "peak_memory/engine/translate_text_1Mi", None,
+     "counter:peak_ratio", "<", 6.0),
+    ("Peak memory", "16 Mi units, x text", "peak_memory/engine/translate_text_16Mi", None,
+     "counter:peak_ratio", "<", 6.0),
+    ("Peak memory", "64 Mi units, x text", "peak_memory/engine/translate_text_64Mi", None,
+     "counter:peak_ratio", "<", 6.0),
+]
+
+TIME_SCALE = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+
+
+def base_name(name):
+    """The registered name, without the suffixes Google Benchmark appends."""
+    name = re.sub(r"_(mean|median|stddev|cv)$", "", name)
+    return re.sub(r"(/iterations:\d+|/repeats:\d+|/real_time|/manual_time)+$", "", name)
+
+
+def load(paths):
+    """Registered name -> one run, the median where there are repetitions."""
+    runs = {}
+    medians = {}
+    for path in paths:
+        with open(path, encoding="utf-8") as handle:
+            data = json.load(handle)
+        for run in data.get("benchmarks", []):
+            if run.get("error_occurred"):
+                runs.setdefault(base_name(run["name"]), {"error": run.get("error_message", "")})
+                continue
+            name = base_name(run.get("run_name", run["name"]))
+            if run.get("run_type") == "aggregate":
+                if run.get("aggregate_name") == "median":
+                    medians[name] = run
+            else:
+                runs.setdefault(name, run)
+    runs.update(medians)
+    return runs
+
+
+def seconds_per_unit(run):
+    """Time for one byte or one item of the run's work."""
+    if "bytes_per_second" in run:
+        return 1.0 / run["bytes_per_second"]
+    if "items_per_second" in run:
+        return 1.0 / run["items_per_second"]
+    return run["real_time"] * TIME_SCALE[run.get("time_unit", "ns")]
+
+
+def describe(run):
+    """The run's figure as a person reads it."""
+    if "bytes_per_second" in run:
+        rate = run["bytes_per_second"]
+        return f"{rate / 1e9:.2f} GB/s" if rate >= 1e9 else f"{rate / 1e6:.0f} MB/s"
+    if "items_per_second" in run:
+        per_item = 1.0 / run["items_per_second"]
+        return f"{per_item * 1e6:.1f} us/item" if per_item < 1e-3 else f"{per_item * 1e3:.2f} ms/item"
+    return f"{run['real_time']:.3g} {run.get('time_unit', 'ns')}"
+
+
+def goal_met(value, operator, goal):
+    return {">=": value >= goal, "<=": value <= goal, "<": value < goal, ">": value > goal}[operator]
+
+
+def evaluate(runs):
+    """One row per figure: section, label, value, baseline, ratio, goal, verdict."""
+    rows = []
+    complete = True
+    for section, label, figure, baseline, kind, operator, goal in FIGURES:
+        run = runs.get(figure)
+        base = runs.get(baseline) if baseline else None
+        row = {"section": section, "label": label, "value": "-", "baseline": "-",
+               "ratio": "-", "goal": "-", "verdict": "-"}
+        if operator:
+            shown = f"{goal / 1e9:g} GB/s" if kind == "absolute" else f"{goal:g}"
+            row["goal"] = f"{operator} {shown}"
+        if run is None or (baseline and base is None):
+            row["verdict"] = "missing"
+            complete = False
+            rows.append(row)
+            continue
+        if "error" in run or (base is not None and "error" in base):
+            row["verdict"] = "error: " + (run.get("error") or base.get("error"))
+            complete = False
+            rows.append(row)
+            continue
+        if kind.startswith("counter:"):
+            counter = kind.split(":", 1)[1]
+            value = run.get(counter)
+            if value is None:
+                row["verdict"] = "missing"
+                complete = False
+                rows.append(row)
+                continue
+            row["value"] = f"{value:.2f} x"
+            if "peak_delta_bytes" in run:
+                row["baseline"] = f"{run['peak_delta_bytes'] / 2**20:.1f} MiB peak"
+            measured = value
+        elif kind == "absolute":
+            row["value"] = describe(run)
+            measured = 1.0 / seconds_per_unit(run)
+        else:
+            row["value"] = describe(run)
+            row["baseline"] = describe(base)
+            if kind == "faster":
+                measured = seconds_per_unit(base) / seconds_per_unit(run)
+            else:
+                measured = seconds_per_unit(run) / seconds_per_unit(base)
+            row["ratio"] = f"{measured:.2f}"
+        if operator:
+            row["verdict"] = "met" if goal_met(measured, operator, goal) else "MISSED"
+        rows.append(row)
+    return rows, complete
+
+
+COLUMNS = [("section", "Area"), ("label", "Figure"), ("value", "Value"),
+           ("baseline", "Baseline"), ("ratio", "Ratio"), ("goal", "Goal"), ("verdict", "")]
+
+
+def print_text(rows):
+    widths = {key: max(len(title), *(len(row[key]) for row in rows)) for key, title in COLUMNS}
+    print("  ".join(title.ljust(widths[key]) for key, title in COLUMNS).rstrip())
+    for row in rows:
+        print("  ".join(row[key].ljust(widths[key]) for key, _ in COLUMNS).rstrip())
+
+
+def print_markdown(rows):
+    print("| " + " | ".join(title or "Met" for _, title in COLUMNS) + " |")
+    print("|" + "---|" * len(COLUMNS))
+    for row in rows:
+        print("| " + " | ".join(row[key] for key, _ in COLUMNS) + " |")
+
+
+def main(argv):
+    markdown = "--markdown" in argv
+    paths = [arg for arg in argv if arg != "--markdown"]
+    if not paths:
+        print(__doc__.strip(), file=sys.stderr)
+        return 2
+    rows, complete = evaluate(load(paths))
+    (print_markdown if markdown else print_text)(rows)
+    return 0 if complete else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
