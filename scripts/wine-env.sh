@@ -10,6 +10,16 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 unset DISPLAY
 
+# Whether a wineserver serves this prefix: Wine names its socket folder after
+# the prefix's device and inode (under /tmp/.wine-UID or /tmp/wine-XXXXXX).
+qn_wineserver_running() {
+    local id
+    id=$(stat -c '%d %i' "$WINEPREFIX" 2>/dev/null) || return 1
+    id=$(printf 'server-%x-%x' $id)
+    compgen -G "/tmp/.wine-$(id -u)/$id/socket" >/dev/null ||
+        compgen -G "/tmp/wine-*/$id/socket" >/dev/null
+}
+
 qn_wine_start() {
     mkdir -p "$(dirname "$WINEPREFIX")"
     # Wine's server and services outlive this call: they must not inherit the
@@ -26,7 +36,7 @@ qn_wine_start() {
                 /v Debugger /d '' /f /reg:64 </dev/null >/dev/null 2>&1 9>&-
             touch "$WINEPREFIX/.qn-ready"
         fi
-        if ! pgrep -u "$(id -u)" -f "wineserver(64)? .*-p" >/dev/null 2>&1; then
+        if ! qn_wineserver_running; then
             wineserver -p </dev/null >/dev/null 2>&1 9>&-
             wine cmd /c exit 0 </dev/null >/dev/null 2>&1 9>&-
         fi
