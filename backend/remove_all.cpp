@@ -1,7 +1,14 @@
 #include "backend/remove_all.h"
 
+#include <bit>
 #include <cstdint>
+#include <limits>
+#include <memory>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // Deleting the leftmost occurrence first is the same as deleting an occurrence
 // the moment its last character is read: no occurrence can end earlier. So the
@@ -9,43 +16,94 @@
 // (Knuth-Morris-Pratt) remembers its state at every output position; when the
 // pattern is complete it is popped, and matching resumes from the state saved
 // at the new top, which also finds occurrences that the deletion has joined.
-std::u16string RemoveAll(std::u16string_view text, std::u16string_view pattern) {
-    if (pattern.empty() || pattern.size() > UINT32_MAX ||
-        text.find(pattern) == std::u16string_view::npos) {
-        return std::u16string(text);
-    }
-    const std::size_t m = pattern.size();
-    std::vector<std::size_t> fallback(m, 0);
-    for (std::size_t i = 1, k = 0; i < m; ++i) {
-        while (k > 0 && pattern[i] != pattern[k]) {
+//
+// While nothing is matched, every character up to the next one that starts the
+// pattern leaves the matcher where it was; those stretches are copied in
+// blocks with their states set to zero.
+
+namespace {
+
+// Longest proper prefix of pattern[0..i] that is also its suffix, for each i.
+std::vector<std::size_t> Fallbacks(std::u16string_view pattern) {
+    std::vector<std::size_t> fallback(pattern.size(), 0);
+    for (std::size_t i = 1, k = 0; i < pattern.size(); ++i) {
+        while (k > 0 && pattern[i] != pattern[k])
             k = fallback[k - 1];
-        }
-        if (pattern[i] == pattern[k]) {
+        if (pattern[i] == pattern[k])
             ++k;
-        }
         fallback[i] = k;
     }
+    return fallback;
+}
 
-    // The output and the matched length after each of its characters (never
-    // above the pattern length, so 32 bits suffice), both filled by index.
-    std::u16string out(text.size(), u'\0');
-    std::vector<std::uint32_t> states(text.size());
+// `State` holds a matched length (always below the pattern's length): one
+// byte for short patterns, such as the back end's marks.
+template <typename State>
+std::u16string RemoveWithStates(std::u16string_view text, std::u16string_view pattern) {
+    const std::vector<std::size_t> fallback = Fallbacks(pattern);
+    const std::size_t m = pattern.size();
+    const char16_t first = pattern[0];
+    const std::size_t n = text.size();
+
+    std::u16string out(n, u'\0');
+    // Only positions below the top are ever read, and each is written first.
+    const std::unique_ptr<State[]> states(new State[n]);
+    char16_t* const o = out.data();
+    const char16_t* const in = text.data();
     std::size_t top = 0;
-    for (char16_t c : text) {
-        std::size_t k = top == 0 ? 0 : states[top - 1];
-        while (k > 0 && pattern[k] != c) {
+    std::size_t k = 0;  // matched length at the top
+    std::size_t i = 0;
+    while (i < n) {
+        if (k == 0) {
+#if defined(__SSE2__)
+            // Eight at a time while none starts the pattern. The output never
+            // runs ahead of the input, so whole-block stores stay in bounds.
+            const __m128i wanted = _mm_set1_epi16(static_cast<short>(first));
+            while (n - i >= 8) {
+                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(o + top), block);
+                const unsigned hits =
+                    static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(block, wanted)));
+                const std::size_t run =
+                    hits == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(hits)) / 2;
+                for (std::size_t r = 0; r < run; ++r)
+                    states[top + r] = 0;
+                top += run;
+                i += run;
+                if (run < 8)
+                    break;
+            }
+#endif
+            while (i < n && in[i] != first) {
+                o[top] = in[i++];
+                states[top++] = 0;
+            }
+            if (i == n)
+                break;
+        }
+
+        const char16_t c = in[i++];
+        while (k > 0 && pattern[k] != c)
             k = fallback[k - 1];
-        }
-        if (pattern[k] == c) {
+        if (pattern[k] == c)
             ++k;
-        }
-        out[top] = c;
-        states[top] = static_cast<std::uint32_t>(k);
-        ++top;
+        o[top] = c;
+        states[top++] = static_cast<State>(k);
         if (k == m) {
             top -= m;
+            k = top == 0 ? 0 : states[top - 1];
         }
     }
     out.resize(top);
     return out;
+}
+
+}  // namespace
+
+std::u16string RemoveAll(std::u16string_view text, std::u16string_view pattern) {
+    if (pattern.empty() || text.find(pattern) == std::u16string_view::npos)
+        return std::u16string(text);
+    if (pattern.size() <= std::numeric_limits<std::uint8_t>::max())
+        return RemoveWithStates<std::uint8_t>(text, pattern);
+    return RemoveWithStates<std::size_t>(text, pattern);
 }

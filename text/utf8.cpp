@@ -32,9 +32,6 @@ constexpr std::uint8_t TrailingBytes(std::uint8_t lead) {
 constexpr std::uint32_t kSequenceOffset[7] = {0,         0,          0x3080,    0xE2080,
                                               0x3C82080, 0xFA082080, 0x82082080};
 
-constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-constexpr std::uint64_t kLowBits = 0x0101010101010101ull;
-
 // Copies ASCII bytes as code units while they last (and, when asked, up to a
 // zero byte), as far as input and output allow.
 template <bool kStopAtZero>
@@ -63,6 +60,8 @@ void CopyAscii(const std::uint8_t*& p, const std::uint8_t* end, char16_t*& o,
         o += 16;
     }
 #else
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+    constexpr std::uint64_t kLowBits = 0x0101010101010101ull;
     while (end - p >= 8 && outEnd - o >= 8) {
         std::uint64_t word;
         std::memcpy(&word, p, sizeof word);
