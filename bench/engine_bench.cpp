@@ -141,12 +141,15 @@ void TranslateTextPerCall(benchmark::State& state) {
 
 const bool registered = [] {
     benchmark::RegisterBenchmark("per_chunk/engine/job_1000_chunks", JobEngine)
+        ->MeasureProcessCPUTime()
         ->UseRealTime()
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("per_chunk/bare_client/job_1000_chunks", JobBareClient)
+        ->MeasureProcessCPUTime()
         ->UseRealTime()
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("per_chunk/engine/translate_text_200_calls", TranslateTextPerCall)
+        ->MeasureProcessCPUTime()
         ->UseRealTime()
         ->Unit(benchmark::kMillisecond);
     return true;

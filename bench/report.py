@@ -14,9 +14,15 @@ import json
 import re
 import sys
 
+# "Linear": the time per unit may grow by less than this factor over the size
+# range (caches and fresh pages from the kernel cost more per unit on large
+# text); a quadratic rule grows in proportion to the size.
+LINEAR = 2.0
+
 # How a figure is compared with its baseline.
 #   faster:   baseline time per unit / figure time per unit  (higher is better)
 #   slower:   figure time per unit / baseline time per unit  (lower is better)
+#   slower_cpu: the same with the CPU time of all the process's threads
 #   absolute: the figure's own rate, against a fixed floor
 #   counter:  a counter of the figure (no baseline)
 FIGURES = [
@@ -37,6 +43,14 @@ FIGURES = [
      "faster", ">=", 2.0),
     ("UTF-8 encode", "Chinese", "utf8_encode/engine/chinese", "utf8_encode/iconv/chinese",
      "faster", ">=", 2.0),
+    ("UTF-8 encode", "ASCII, encoder alone", "utf8_encode/codec/ascii", "utf8_encode/iconv/ascii",
+     "faster", None, None),
+    ("UTF-8 encode", "Latin, encoder alone", "utf8_encode/codec/latin", "utf8_encode/iconv/latin",
+     "faster", None, None),
+    ("UTF-8 encode", "Arabic, encoder alone", "utf8_encode/codec/arabic",
+     "utf8_encode/iconv/arabic", "faster", None, None),
+    ("UTF-8 encode", "Chinese, encoder alone", "utf8_encode/codec/chinese",
+     "utf8_encode/iconv/chinese", "faster", None, None),
     ("XML escape", "plain text, vs copy", "xml_escape/engine/plain", "xml_escape/memcpy/plain",
      "faster", ">=", 0.8),
     ("XML escape", "6% replaced, vs copy", "xml_escape/engine/mixed", "xml_escape/memcpy/mixed",
@@ -46,20 +60,22 @@ FIGURES = [
     ("RemoveAll", "256 Ki units, vs naive rule", "remove_all/engine/256Ki",
      "remove_all/naive/256Ki", "faster", ">=", 100.0),
     ("RemoveAll", "16 Mi units, per unit vs 256 Ki", "remove_all/engine/16Mi",
-     "remove_all/engine/256Ki", "slower", "<=", 1.5),
+     "remove_all/engine/256Ki", "slower", "<=", LINEAR),
     ("Per chunk", "Translate job, vs bare client", "per_chunk/engine/job_1000_chunks",
      "per_chunk/bare_client/job_1000_chunks", "slower", "<=", 1.10),
+    ("Per chunk", "Translate job, CPU of all threads", "per_chunk/engine/job_1000_chunks",
+     "per_chunk/bare_client/job_1000_chunks", "slower_cpu", None, None),
     ("Per chunk", "TranslateText call, vs bare client",
      "per_chunk/engine/translate_text_200_calls", "per_chunk/bare_client/job_1000_chunks",
      "slower", None, None),
     ("Scaling", "1 Ki units, per unit vs 1 Mi", "scaling/engine/translate_text_1Ki",
      "scaling/engine/translate_text_1Mi", "slower", None, None),
     ("Scaling", "16 Mi units, per unit vs 1 Mi", "scaling/engine/translate_text_16Mi",
-     "scaling/engine/translate_text_1Mi", "slower", "<=", 1.5),
+     "scaling/engine/translate_text_1Mi", "slower", "<=", LINEAR),
     ("Scaling", "64 Mi units, per unit vs 1 Mi", "scaling/engine/translate_text_64Mi",
-     "scaling/engine/translate_text_1Mi", "slower", "<=", 1.5),
+     "scaling/engine/translate_text_1Mi", "slower", "<=", LINEAR),
     ("Scaling", "64 Mi units, per unit vs 16 Mi", "scaling/engine/translate_text_64Mi",
-     "scaling/engine/translate_text_16Mi", "slower", "<=", 1.5),
+     "scaling/engine/translate_text_16Mi", "slower", "<=", LINEAR),
     ("Peak memory", "1 Ki units, x text", "peak_memory/engine/translate_text_1Ki", None,
      "counter:peak_ratio", "<", 6.0),
     ("Peak memory", "1 Mi units, x text", "peak_memory/engine/translate_text_1Mi", None,
@@ -76,7 +92,8 @@ TIME_SCALE = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
 def base_name(name):
     """The registered name, without the suffixes Google Benchmark appends."""
     name = re.sub(r"_(mean|median|stddev|cv)$", "", name)
-    return re.sub(r"(/iterations:\d+|/repeats:\d+|/real_time|/manual_time)+$", "", name)
+    return re.sub(r"(/iterations:\d+|/repeats:\d+|/process_time|/real_time|/manual_time)+$", "",
+                  name)
 
 
 def load(paths):
@@ -109,14 +126,30 @@ def seconds_per_unit(run):
     return run["real_time"] * TIME_SCALE[run.get("time_unit", "ns")]
 
 
+def cpu_seconds_per_unit(run):
+    """CPU time (of every thread, where measured so) for one item of the run."""
+    items = run["items_per_second"] * run["real_time"] * TIME_SCALE[run.get("time_unit", "ns")]
+    return run["cpu_time"] * TIME_SCALE[run.get("time_unit", "ns")] / items
+
+
+def duration(seconds):
+    for unit, scale in (("s", 1.0), ("ms", 1e-3), ("us", 1e-6)):
+        if seconds >= scale:
+            return f"{seconds / scale:.3g} {unit}"
+    return f"{seconds / 1e-9:.3g} ns"
+
+
+def describe_cpu(run):
+    return duration(cpu_seconds_per_unit(run)) + "/item CPU"
+
+
 def describe(run):
     """The run's figure as a person reads it."""
     if "bytes_per_second" in run:
         rate = run["bytes_per_second"]
         return f"{rate / 1e9:.2f} GB/s" if rate >= 1e9 else f"{rate / 1e6:.0f} MB/s"
     if "items_per_second" in run:
-        per_item = 1.0 / run["items_per_second"]
-        return f"{per_item * 1e6:.1f} us/item" if per_item < 1e-3 else f"{per_item * 1e3:.2f} ms/item"
+        return duration(1.0 / run["items_per_second"]) + "/item"
     return f"{run['real_time']:.3g} {run.get('time_unit', 'ns')}"
 
 
@@ -156,11 +189,18 @@ def evaluate(runs):
                 continue
             row["value"] = f"{value:.2f} x"
             if "peak_delta_bytes" in run:
-                row["baseline"] = f"{run['peak_delta_bytes'] / 2**20:.1f} MiB peak"
+                peak = run["peak_delta_bytes"]
+                row["baseline"] = (f"{peak / 2**20:.1f} MiB peak" if peak >= 2**20
+                                   else f"{peak / 2**10:.0f} KiB peak")
             measured = value
         elif kind == "absolute":
             row["value"] = describe(run)
             measured = 1.0 / seconds_per_unit(run)
+        elif kind == "slower_cpu":
+            row["value"] = describe_cpu(run)
+            row["baseline"] = describe_cpu(base)
+            measured = cpu_seconds_per_unit(run) / cpu_seconds_per_unit(base)
+            row["ratio"] = f"{measured:.2f}"
         else:
             row["value"] = describe(run)
             row["baseline"] = describe(base)
