@@ -53,10 +53,12 @@ TEST(PeakMemory, TheMarkRisesWithTouchedMemoryAndCanBeLoweredAgain) {
         ASSERT_TRUE(during.has_value());
         EXPECT_GE(during->peakBytes, before->residentBytes + kBlock - (kBlock / 8));
     }
+    // Back down to what is resident now (the block may or may not have gone
+    // back to the system, depending on the allocator).
     ASSERT_TRUE(bench::ResetPeakMemory());
     const auto after = bench::CurrentMemoryUse();
     ASSERT_TRUE(after.has_value());
-    EXPECT_LT(after->peakBytes, before->residentBytes + kBlock / 2);
+    EXPECT_LE(after->peakBytes, after->residentBytes + (std::size_t{4} << 20));
 }
 
 }  // namespace
