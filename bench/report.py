@@ -4,7 +4,8 @@
 Reads the JSON that Google Benchmark writes (--benchmark_out=FILE
 --benchmark_out_format=json), one or more files, and prints one line per
 figure: the figure, its baseline from the same run, their ratio, the goal and
-whether it is met. With repetitions, the median of each benchmark is used.
+whether it is met. With repetitions, timed figures use the fastest repetition
+(other work on the machine only adds time) and counters the median one.
 
 Usage: report.py [--markdown] RESULTS.json [MORE.json ...]
 Exit status: 0 when every figure was found (goals met or not), 1 otherwise.
@@ -97,24 +98,37 @@ def base_name(name):
 
 
 def load(paths):
-    """Registered name -> one run, the median where there are repetitions."""
+    """Registered name -> every repetition of it (aggregates are left out)."""
     runs = {}
-    medians = {}
     for path in paths:
         with open(path, encoding="utf-8") as handle:
             data = json.load(handle)
         for run in data.get("benchmarks", []):
-            if run.get("error_occurred"):
-                runs.setdefault(base_name(run["name"]), {"error": run.get("error_message", "")})
+            if run.get("run_type") == "aggregate":
                 continue
             name = base_name(run.get("run_name", run["name"]))
-            if run.get("run_type") == "aggregate":
-                if run.get("aggregate_name") == "median":
-                    medians[name] = run
-            else:
-                runs.setdefault(name, run)
-    runs.update(medians)
+            if run.get("error_occurred"):
+                run = {"error": run.get("error_message", "")}
+            runs.setdefault(name, []).append(run)
     return runs
+
+
+def pick(repetitions, kind):
+    """The repetition that stands for a figure. Other work on the machine only
+    ever adds time, so timed figures take the fastest repetition; counters
+    take the median."""
+    if not repetitions:
+        return None
+    for run in repetitions:
+        if "error" in run:
+            return run
+    if kind.startswith("counter:"):
+        counter = kind.split(":", 1)[1]
+        ordered = sorted(repetitions, key=lambda run: run.get(counter, 0.0))
+        return ordered[(len(ordered) - 1) // 2]
+    if kind == "slower_cpu":
+        return min(repetitions, key=cpu_seconds_per_unit)
+    return min(repetitions, key=seconds_per_unit)
 
 
 def seconds_per_unit(run):
@@ -162,8 +176,8 @@ def evaluate(runs):
     rows = []
     complete = True
     for section, label, figure, baseline, kind, operator, goal in FIGURES:
-        run = runs.get(figure)
-        base = runs.get(baseline) if baseline else None
+        run = pick(runs.get(figure, []), kind)
+        base = pick(runs.get(baseline, []), kind) if baseline else None
         row = {"section": section, "label": label, "value": "-", "baseline": "-",
                "ratio": "-", "goal": "-", "verdict": "-"}
         if operator:
