@@ -32,8 +32,9 @@ const std::vector<std::u16string>& Chunks() {
             std::u16string chunk =
                 words[i % 5] + u" " + words[(i + 2) % 5] + u" " + words[(i + 3) % 5];
             // A number the back end does not know comes back marked.
+            chunk.push_back(u' ');
             for (char c : std::to_string(i)) {
-                chunk.push_back(c == '0' ? u' ' : static_cast<char16_t>(c));
+                chunk.push_back(static_cast<char16_t>(c));
             }
             list.push_back(std::move(chunk));
         }
