@@ -158,7 +158,15 @@ bool SendRequest(HINTERNET request, std::string_view body) {
 
 BackendAnswer ReadResponse(HINTERNET request) {
     BackendAnswer answer;
-    answer.body.reserve(kInitialAnswerReserve);
+    // Sized for the announced length up front, so that a large answer is not
+    // copied while it grows; the reads below still trust only what arrives.
+    DWORD announced = 0;
+    DWORD announcedSize = sizeof announced;
+    const bool lengthKnown =
+        HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced,
+                       &announcedSize, nullptr) != FALSE;
+    answer.body.reserve(lengthKnown ? std::min<std::size_t>(announced, kMaxAnswerBytes)
+                                    : kInitialAnswerReserve);
     char chunk[kReadChunkBytes];
     DWORD count = 0;
     do {
@@ -184,11 +192,7 @@ BackendAnswer ReadResponse(HINTERNET request) {
 
     // A connection that ends early looks like the end of the body to the
     // reads; the announced length tells the two apart.
-    DWORD announced = 0;
-    DWORD announcedSize = sizeof announced;
-    if (HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced,
-                       &announcedSize, nullptr) &&
-        answer.body.size() < announced) {
+    if (lengthKnown && answer.body.size() < announced) {
         answer.end = BackendAnswer::End::CutShort;
         answer.announced = announced;
     }

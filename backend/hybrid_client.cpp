@@ -31,10 +31,15 @@ std::u16string HybridClient::TranslateSegment(std::u16string_view source) {
         if (!answer) {
             return SourceAsTranslation(source);
         }
+        // Each step's input is released as soon as its output exists, so that
+        // a large chunk is held only a few times over at any moment.
         std::u16string text = NarrowToWide(*answer, kCodePageUtf8);
-        text = RemoveAll(text, kUnknownOpen);
-        text = RemoveAll(text, kUnknownClose);
-        return MakeXmlElement(u"Translation", EscapeXmlText(text));
+        answer.reset();
+        RemoveAllInPlace(text, kUnknownOpen);
+        RemoveAllInPlace(text, kUnknownClose);
+        std::u16string escaped = EscapeXmlText(text);
+        std::u16string().swap(text);
+        return MakeXmlElement(u"Translation", escaped);
     } catch (const QuillonException& error) {
         // Escaped like any other content, so that no message can break the markup.
         return MakeXmlElement(u"Errors", EscapeXmlText(WideMessage(error))) +

@@ -20,6 +20,10 @@
 // While nothing is matched, every character up to the next one that starts the
 // pattern leaves the matcher where it was; those stretches are copied in
 // blocks with their states set to zero.
+//
+// The output never runs ahead of the input, so the text can serve as its own
+// output: that is how the work is done, on a copy when the caller keeps the
+// text.
 
 namespace {
 
@@ -39,16 +43,15 @@ std::vector<std::size_t> Fallbacks(std::u16string_view pattern) {
 // `State` holds a matched length (always below the pattern's length): one
 // byte for short patterns, such as the back end's marks.
 template <typename State>
-std::u16string RemoveWithStates(std::u16string_view text, std::u16string_view pattern) {
+void RemoveWithStates(std::u16string& text, std::u16string_view pattern) {
     const std::vector<std::size_t> fallback = Fallbacks(pattern);
     const std::size_t m = pattern.size();
     const char16_t first = pattern[0];
     const std::size_t n = text.size();
 
-    std::u16string out(n, u'\0');
     // Only positions below the top are ever read, and each is written first.
     const std::unique_ptr<State[]> states(new State[n]);
-    char16_t* const o = out.data();
+    char16_t* const o = text.data();
     const char16_t* const in = text.data();
     std::size_t top = 0;
     std::size_t k = 0;  // matched length at the top
@@ -56,22 +59,22 @@ std::u16string RemoveWithStates(std::u16string_view text, std::u16string_view pa
     while (i < n) {
         if (k == 0) {
 #if defined(__SSE2__)
-            // Eight at a time while none starts the pattern. The output never
-            // runs ahead of the input, so whole-block stores stay in bounds.
+            // Eight at a time while none starts the pattern. A whole block
+            // is stored only when all of it is taken: the output may lie
+            // inside the input, whose unread part must stay intact.
             const __m128i wanted = _mm_set1_epi16(static_cast<short>(first));
             while (n - i >= 8) {
                 const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(o + top), block);
                 const unsigned hits =
                     static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(block, wanted)));
-                const std::size_t run =
-                    hits == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(hits)) / 2;
-                for (std::size_t r = 0; r < run; ++r)
-                    states[top + r] = 0;
-                top += run;
-                i += run;
-                if (run < 8)
+                if (hits != 0)
                     break;
+                if (top != i)
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + top), block);
+                for (std::size_t r = 0; r < 8; ++r)
+                    states[top + r] = 0;
+                top += 8;
+                i += 8;
             }
 #endif
             while (i < n && in[i] != first) {
@@ -94,16 +97,22 @@ std::u16string RemoveWithStates(std::u16string_view text, std::u16string_view pa
             k = top == 0 ? 0 : states[top - 1];
         }
     }
-    out.resize(top);
-    return out;
+    text.resize(top);
 }
 
 }  // namespace
 
-std::u16string RemoveAll(std::u16string_view text, std::u16string_view pattern) {
-    if (pattern.empty() || text.find(pattern) == std::u16string_view::npos)
-        return std::u16string(text);
+void RemoveAllInPlace(std::u16string& text, std::u16string_view pattern) {
+    if (pattern.empty() || text.find(pattern) == std::u16string::npos)
+        return;
     if (pattern.size() <= std::numeric_limits<std::uint8_t>::max())
-        return RemoveWithStates<std::uint8_t>(text, pattern);
-    return RemoveWithStates<std::size_t>(text, pattern);
+        RemoveWithStates<std::uint8_t>(text, pattern);
+    else
+        RemoveWithStates<std::size_t>(text, pattern);
+}
+
+std::u16string RemoveAll(std::u16string_view text, std::u16string_view pattern) {
+    std::u16string result(text);
+    RemoveAllInPlace(result, pattern);
+    return result;
 }

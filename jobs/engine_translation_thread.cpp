@@ -30,11 +30,15 @@ void EngineTranslationThread::Run() {
     bool failed = false;
     try {
         while (!failed) {
-            const std::u16string chunk = ReadNext(failed);
-            if (failed || chunk.empty()) {
+            UniqueBstr chunk = ReadNext(failed);
+            const std::u16string_view text = TextViewUpToNul(chunk.get());
+            if (failed || text.empty()) {
                 break;
             }
-            Write(TranslateSegment(chunk));
+            std::u16string markup = TranslateSegment(text);
+            // Large chunks are held as few times over as possible.
+            chunk.reset();
+            Write(std::move(markup));
         }
         Complete(true);
     } catch (...) {
@@ -59,7 +63,7 @@ void EngineTranslationThread::CompleteFailedQuietly() {
     ReleaseHostObjects();
 }
 
-std::u16string EngineTranslationThread::ReadNext(bool& failed) {
+UniqueBstr EngineTranslationThread::ReadNext(bool& failed) {
     UniqueBstr chunk;
     try {
         if (!source_) {
@@ -69,10 +73,10 @@ std::u16string EngineTranslationThread::ReadNext(bool& failed) {
     } catch (...) {
         failed = true;
     }
-    return TextUpToNul(chunk.get());
+    return chunk;
 }
 
-void EngineTranslationThread::Write(std::u16string_view markup) {
+void EngineTranslationThread::Write(std::u16string markup) {
     if (!sink_) {
         throw HResultException(E_NOINTERFACE);
     }
@@ -80,6 +84,7 @@ void EngineTranslationThread::Write(std::u16string_view markup) {
     if (!copy) {
         throw HResultException(E_OUTOFMEMORY);
     }
+    std::u16string().swap(markup);
     ThrowIfFailed(sink_->WriteChunk(copy.get()));
 }
 

@@ -11,6 +11,7 @@
 #include "jobs/ole_call_thread.h"
 #include "platform/com.h"
 #include "platform/com_ptr.h"
+#include "platform/unique_bstr.h"
 
 class EngineTranslationThread : public OLECallThread {
   public:
@@ -40,10 +41,12 @@ class EngineTranslationThread : public OLECallThread {
     void ReleaseHostObjects();
 
   private:
-    // The next chunk, cut at its first NUL; sets `failed` instead of raising
+    // The next chunk as the source gave it; sets `failed` instead of raising
     // when the source is missing or its read fails.
-    std::u16string ReadNext(bool& failed);
-    void Write(std::u16string_view markup);
+    UniqueBstr ReadNext(bool& failed);
+    // Hands the markup to the sink; the markup is released as soon as the
+    // sink's copy exists.
+    void Write(std::u16string markup);
     void Complete(bool completed);
 
     ComPtr<ITranslationSource> source_;

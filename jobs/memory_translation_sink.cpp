@@ -6,7 +6,7 @@
 
 HRESULT MemoryTranslationSink::WriteChunk(BSTR markup) {
     try {
-        result_ += TextUpToNul(markup);
+        result_ += TextViewUpToNul(markup);
         return S_OK;
     } catch (const std::bad_alloc&) {
         if (completion_ != nullptr) {

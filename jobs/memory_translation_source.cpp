@@ -27,6 +27,9 @@ HRESULT MemoryTranslationSource::ReadChunk(BSTR* chunk) {
         return E_FAIL;
     }
     if (next_ < chunks_.size()) {
+        // Each chunk is handed out once: the host's copy is all that is needed
+        // from here on, and a large text should not be held twice.
+        std::u16string().swap(chunks_[next_]);
         ++next_;
     }
     *chunk = copy.release();

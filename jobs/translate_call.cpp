@@ -66,7 +66,7 @@ HRESULT RunTranslateText(const TranslateCall& translate, BSTR options, BSTR sour
         ComPtr<IDispatch> sourceObject;
         auto* memorySource = new MemoryTranslationSource();
         memorySource->QueryInterface(IID_IDispatch, sourceObject.put_void());
-        memorySource->SetText(TextUpToNul(source));
+        memorySource->SetText(TextViewUpToNul(source));
 
         ComPtr<IDispatch> sinkObject;
         auto* memorySink = new MemoryTranslationSink(completion.Handle());

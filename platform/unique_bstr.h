@@ -54,10 +54,15 @@ class UniqueBstr {
 };
 
 // A BSTR as engine text: null is empty, and the text ends at its first NUL.
-inline std::u16string TextUpToNul(BSTR text) {
+// The view lives as long as the BSTR.
+inline std::u16string_view TextViewUpToNul(BSTR text) {
     if (text == nullptr) {
         return {};
     }
     const std::u16string_view whole(FromPlatform(text), SysStringLen(text));
-    return std::u16string(whole.substr(0, whole.find(u'\0')));
+    return whole.substr(0, whole.find(u'\0'));
+}
+
+inline std::u16string TextUpToNul(BSTR text) {
+    return std::u16string(TextViewUpToNul(text));
 }

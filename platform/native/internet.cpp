@@ -475,10 +475,19 @@ BOOL HttpSendRequestA(HINTERNET requestHandle, LPCSTR headers, DWORD headersLeng
         message += "Content-Length: " + std::to_string(optionalLength) + "\r\n";
     }
     message += "\r\n";
-    message.append(static_cast<const char*>(optional), optional ? optionalLength : 0);
-
+    // A small body goes out with the head in one write; a large one is sent
+    // from the caller's buffer rather than copied.
+    const std::string_view body(static_cast<const char*>(optional), optional ? optionalLength : 0);
+    constexpr std::size_t kCopyBodyUpTo = 64 * 1024;
+    if (body.size() <= kCopyBodyUpTo) {
+        message.append(body);
+    }
     net::IoResult sent = net::SendAll(request->socket, message.data(), message.size(),
                                       ToTimeoutMs(request->timeouts.send));
+    if (sent.status == net::IoStatus::Ok && body.size() > kCopyBodyUpTo) {
+        sent = net::SendAll(request->socket, body.data(), body.size(),
+                            ToTimeoutMs(request->timeouts.send));
+    }
     if (sent.status != net::IoStatus::Ok) {
         request->socket.Close();
         return Fail(ErrorFromIo(sent.status));
