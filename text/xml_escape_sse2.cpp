@@ -1,0 +1,124 @@
+// Eight code units to a vector with the instructions every x86-64 processor
+// has; builds without them (the 32-bit product) go without this set.
+#include "text/xml_escape_kernels.h"
+#include "text/xml_escape_rule.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+
+#include <bit>
+#include <cstdint>
+
+namespace xml_escape {
+namespace {
+
+__m128i Load(const char16_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+void Store(char16_t* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+
+// All ones in each lane whose unit needs replacing.
+__m128i NeedsReplacingLanes(__m128i v) {
+    const __m128i zero = _mm_setzero_si128();
+    // "<" and ">" differ only in bit 1.
+    const __m128i angle = _mm_cmpeq_epi16(_mm_or_si128(v, _mm_set1_epi16(2)), _mm_set1_epi16(0x3E));
+    const __m128i amp = _mm_cmpeq_epi16(v, _mm_set1_epi16(0x26));
+    const __m128i c0 = _mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(0x1F)), zero);
+    const __m128i kept = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16(0x09)),
+                                                   _mm_cmpeq_epi16(v, _mm_set1_epi16(0x0A))),
+                                      _mm_cmpeq_epi16(v, _mm_set1_epi16(0x0D)));
+    const __m128i c1 = _mm_cmpeq_epi16(
+        _mm_subs_epu16(_mm_sub_epi16(v, _mm_set1_epi16(0x7F)), _mm_set1_epi16(0x20)), zero);
+    return _mm_or_si128(_mm_or_si128(angle, amp), _mm_or_si128(_mm_andnot_si128(kept, c0), c1));
+}
+
+// One bit per unit of the sixteen from `a` (low eight) and `b`.
+unsigned Mask(__m128i a, __m128i b) {
+    return static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_packs_epi16(NeedsReplacingLanes(a), NeedsReplacingLanes(b))));
+}
+
+unsigned Mask(const char16_t* p) {
+    return Mask(Load(p), Load(p + 8));
+}
+
+const char16_t* FindSse2(const char16_t* p, const char16_t* stop) {
+    constexpr std::ptrdiff_t kBlock = 16;
+    if (stop - p < kBlock)
+        return ScalarKernels().find(p, stop);
+    for (; stop - p >= kBlock; p += kBlock) {
+        if (const unsigned mask = Mask(p); mask != 0)
+            return p + std::countr_zero(mask);
+    }
+    if (p == stop)
+        return stop;
+    // The last block overlaps units already found clean, so its first hit
+    // is still the first of the range.
+    const char16_t* const last = stop - kBlock;
+    const unsigned mask = Mask(last);
+    return mask != 0 ? last + std::countr_zero(mask) : stop;
+}
+
+// Copies sixteen units; the caller keeps only those it counts.
+void CopyBlock(char16_t* out, const char16_t* p) {
+    const __m128i a = Load(p);
+    const __m128i b = Load(p + 8);
+    Store(out, a);
+    Store(out + 8, b);
+}
+
+char16_t* EscapeSse2(const char16_t* p, const char16_t* stop, const char16_t* readEnd,
+                     char16_t* out) {
+    constexpr std::ptrdiff_t kBlock = 16;
+    // A run copy reads a whole block from anywhere inside the current one.
+    while (stop - p >= kBlock && readEnd - p >= 2 * kBlock) {
+        const __m128i a = Load(p);
+        const __m128i b = Load(p + 8);
+        unsigned mask = Mask(a, b);
+        if (mask == 0) {
+            Store(out, a);
+            Store(out + 8, b);
+            out += kBlock;
+            p += kBlock;
+            continue;
+        }
+        const char16_t* run = p;
+        do {
+            const char16_t* const at = p + std::countr_zero(mask);
+            CopyBlock(out, run);
+            out += at - run;
+            out = PutReplacement(*at, out);
+            run = at + 1;
+            mask &= mask - 1;
+        } while (mask != 0);
+        CopyBlock(out, run);
+        out += p + kBlock - run;
+        p += kBlock;
+    }
+    return ScalarKernels().escape(p, stop, readEnd, out);
+}
+
+constexpr Kernels kSse2{"sse2", FindSse2, EscapeSse2};
+
+}  // namespace
+
+const Kernels* Sse2Kernels() {
+    return &kSse2;
+}
+
+}  // namespace xml_escape
+
+#else
+
+namespace xml_escape {
+
+const Kernels* Sse2Kernels() {
+    return nullptr;
+}
+
+}  // namespace xml_escape
+
+#endif
