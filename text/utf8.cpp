@@ -8,9 +8,12 @@
 #include <emmintrin.h>
 #endif
 
+#include "text/utf8_simd.h"
+
 // Both directions take the text in blocks where they can: ASCII, and ASCII
-// mixed with two-byte sequences (most alphabets), 16 bytes or 8 code units at
-// a time. Runs of three-byte sequences (CJK) stay in a loop of their own, and
+// mixed with two-byte sequences (most alphabets), with the byte-shuffle
+// kernels of text/utf8_simd.h where the processor has them, else 16 bytes or
+// 8 code units at a time. Runs of three-byte sequences (CJK) stay in a loop of their own, and
 // anything else goes one sequence at a time by the general rules. Nothing is
 // ever written beyond what is counted.
 
@@ -164,6 +167,7 @@ std::size_t Decode(const char* bytes, std::size_t size, char16_t* out, std::size
 
     while (p < end) {
 #if defined(__SSE2__)
+        DecodeTwoByteBlocks(p, end, o, outEnd, kStopAtZero);
         while (end - p >= 17 && outEnd - o >= 16 && DecodeSimpleBlock<kStopAtZero>(p, o)) {
         }
         if (p == end)
@@ -383,7 +387,13 @@ std::size_t EncodeUtf8(const char16_t* text, std::size_t size, char* out, std::s
 
 #if defined(__SSE2__)
         if (value < 0x800) {
-            // Text that mixes ASCII and two-byte sequences, eight units at a time.
+            // Text that mixes ASCII and two-byte sequences: whole blocks with
+            // the kernel, then eight units at a time.
+            const char16_t* from = text + i;
+            char* to = out + o;
+            EncodeTwoByteBlocks(from, text + size, to, out + capacity);
+            i = static_cast<std::size_t>(from - text);
+            o = static_cast<std::size_t>(to - out);
             while (size - i >= 8 && capacity - o >= 16 && EncodeSimpleBlock(text, i, out, o)) {
             }
             if (i == size)
