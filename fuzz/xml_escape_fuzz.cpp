@@ -1,6 +1,7 @@
 // Escaping: the output holds no raw "<", ">" or forbidden control character,
 // every "&" starts an entity or reference, unescaping gives the input back,
-// and text that needs nothing comes back as it was.
+// text that needs nothing comes back as it was, and every set of escaping
+// loops the processor runs gives the same result.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 
 #include "tests/faults/segment_markup.h"
 #include "text/xml_escape.h"
+#include "text/xml_escape_kernels.h"
 
 namespace {
 
@@ -51,6 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (needsNothing && escaped != text) {
         std::abort();
+    }
+    for (const xml_escape::Kernels* kernels : xml_escape::AvailableKernels()) {
+        if (xml_escape::EscapeWith(*kernels, text) != escaped) {
+            std::abort();
+        }
     }
     if (MakeXmlElement(u"Translation", escaped) !=
         u"<Translation>" + escaped + u"</Translation>\n") {
