@@ -44,6 +44,8 @@ std::u16string EscapeWith(const Kernels& kernels, std::u16string_view text) {
         p = found;
         if (p == scanStop)
             continue;
+        if (out.capacity() < 2 * text.size())
+            out.reserve(2 * text.size());
         const char16_t* const stop = ChunkEnd(p, end, kEscapeChunk);
         const char16_t* const written = kernels.escape(p, stop, end, scratch);
         out.append(scratch, static_cast<std::size_t>(written - scratch));
