@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "platform/code_page.h"
 #include "platform/wide.h"
@@ -121,10 +122,16 @@ std::string WideToNarrow(std::u16string_view text, UINT codePage) {
     }
 
     if (codePage == kCodePageUtf8) {
-        // Eight bytes per unit as for the other code pages; three always
-        // suffice, which is what text too long for eight gets.
-        const std::size_t capacity =
-            text.size() <= SIZE_MAX / 8 ? text.size() * 8 : text.size() * 3;
+        // Three bytes per unit always suffice (a surrogate pair takes four for
+        // its two units). Where that count would overflow, the exact size:
+        // a smaller buffer would cut the text short.
+        std::size_t capacity = text.size() * 3;
+        if (text.size() > SIZE_MAX / 3) {
+            const std::uint64_t needed = EncodedUtf8Size(text.data(), text.size());
+            if (needed > SIZE_MAX)
+                throw std::bad_alloc();
+            capacity = static_cast<std::size_t>(needed);
+        }
         return WithBuffer<char, kNarrowStackBytes>(capacity, [&](char* out, std::size_t capacity) {
             return EncodeUtf8(text.data(), text.size(), out, capacity);
         });

@@ -456,3 +456,22 @@ std::size_t EncodeUtf8(const char16_t* text, std::size_t size, char* out, std::s
     }
     return o;
 }
+
+std::uint64_t EncodedUtf8Size(const char16_t* text, std::size_t size) {
+    std::uint64_t bytes = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        const char16_t unit = text[i];
+        if (unit < 0x80) {
+            bytes += 1;
+        } else if (unit < 0x800) {
+            bytes += 2;
+        } else if (unit <= 0xDBFF && unit >= 0xD800 && i + 1 < size && text[i + 1] >= 0xDC00 &&
+                   text[i + 1] <= 0xDFFF) {
+            bytes += 4;
+            ++i;
+        } else {
+            bytes += 3;
+        }
+    }
+    return bytes;
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 // Decodes up to `size` bytes into at most `capacity` code units and returns
 // the number written. Lead bytes fix the sequence length (continuation bytes
@@ -20,3 +21,6 @@ std::size_t DecodeUtf8Terminated(const char* bytes, std::size_t size, char16_t* 
 // number written. Valid surrogate pairs combine; any other surrogate is
 // encoded on its own. A sequence that does not fit stops the encoding.
 std::size_t EncodeUtf8(const char16_t* text, std::size_t size, char* out, std::size_t capacity);
+
+// The number of bytes EncodeUtf8 writes for the whole text given room.
+std::uint64_t EncodedUtf8Size(const char16_t* text, std::size_t size);

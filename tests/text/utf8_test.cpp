@@ -145,6 +145,8 @@ class Utf8EncodeTest : public testing::TestWithParam<EncodeCase> {};
 
 TEST_P(Utf8EncodeTest, WideToNarrow) {
     EXPECT_EQ(WideToNarrow(GetParam().text, kCodePageUtf8), GetParam().expected);
+    EXPECT_EQ(EncodedUtf8Size(GetParam().text.data(), GetParam().text.size()),
+              GetParam().expected.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -238,6 +240,7 @@ TEST(Utf8, EncodeMatchesPlainRulesOnRandomInput) {
         }
         const std::string expected = ReferenceEncode(text);
         ASSERT_EQ(WideToNarrow(text, kCodePageUtf8), expected) << "round " << round;
+        ASSERT_EQ(EncodedUtf8Size(text.data(), text.size()), expected.size()) << "round " << round;
         // Well-formed text without zeros survives the way back.
         bool wellFormed = text.find(u'\0') == std::u16string::npos;
         for (std::size_t i = 0; i < text.size() && wellFormed; ++i) {
