@@ -84,9 +84,13 @@ FIGURES = [
         (f"Per chunk, Wine {bits}-bit host", "TranslateText call, vs bare client",
          f"{host}/per_chunk/server/translate_text_200_calls",
          f"{host}/per_chunk/bare_client/job_1000_chunks", "slower", None, None),
-        # Where the job's time goes: the engine in the host process (same
-        # code, same HTTP client, no process boundary), and a call the server
-        # answers without doing anything (the boundary alone).
+        # Where the job's time goes: the engine's HTTP exchanges alone, the
+        # engine in the host process (same code, same HTTP client, no process
+        # boundary), and a call the server answers without doing anything
+        # (the boundary alone).
+        (f"Per chunk, Wine {bits}-bit host", "HTTP client alone, vs bare client",
+         f"{host}/per_chunk/http_client/job_1000_chunks",
+         f"{host}/per_chunk/bare_client/job_1000_chunks", "slower", None, None),
         (f"Per chunk, Wine {bits}-bit host", "Translate job in process, vs bare client",
          f"{host}/per_chunk/in_process/job_1000_chunks",
          f"{host}/per_chunk/bare_client/job_1000_chunks", "slower", None, None),

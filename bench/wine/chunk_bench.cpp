@@ -2,9 +2,10 @@
 // 1,000 short chunks through the server created by its ProgID, with this
 // host's own source and sink (every ReadChunk and WriteChunk crosses the
 // process boundary); the same requests sent by a bare Winsock client in this
-// process; and TranslateText one call at a time. Two more figures split the
-// difference: the same job through an engine inside this process, and a call
-// the server answers without doing anything. The back end answers at once on
+// process; and TranslateText one call at a time. Three more figures split the
+// difference: the engine's HTTP exchanges alone in this process, the same job
+// through an engine inside this process, and a call the server answers
+// without doing anything. The back end answers at once on
 // the server's fixed port. Writes Google Benchmark's JSON for the report.
 //
 // Usage: bench_wine_chunks --server PATH [--repetitions N] [--filter REGEX] [--out FILE]
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "backend/http_transport.h"
+#include "backend/pipeline_table.h"
 #include "bench/bare_client.h"
 #include "bench/engine_harness.h"
 #include "bench/wine/bench_json.h"
@@ -33,6 +35,7 @@
 #include "bench/wine/sample_chunks.h"
 #include "bench/wine/server_registration.h"
 #include "platform/unique_bstr.h"
+#include "text/code_pages.h"
 #include "tools/backend/test_backend.h"
 #include "tools/host/engine_activation.h"
 #include "tools/host/engine_registry.h"
@@ -184,6 +187,37 @@ class ChunkBench {
         return Job(*inProcess_.get(), nullptr, nullptr);
     }
 
+    // The engine's HTTP exchange alone, in this process: the system HTTP
+    // client posting each chunk as the engine does, without the job around it.
+    bench::TimedRun HttpClient() {
+        bench::TimedRun run;
+        run.items = bench::kJobChunks;
+        const std::string path = PipelinePath(u"ar", u"en");
+        std::vector<std::string> bodies;
+        for (const std::u16string& chunk : bench::JobChunks()) {
+            bodies.push_back(WideToNarrow(chunk, kCodePageUtf8));
+        }
+        test_backend::TestBackend backend(kBackendPort);
+        bool ok = true;
+        Meter meter(nullptr);
+        for (const std::string& body : bodies) {
+            try {
+                const std::optional<std::string> answer = PostToBackend(path, body);
+                ok = ok && answer.has_value() && !answer->empty();
+            } catch (const std::exception&) {
+                ok = false;
+            }
+        }
+        meter.Stop(run);
+        backend.Stop();
+        if (!ok) {
+            run.error = "an exchange failed";
+        } else if (auto difference = bench::Difference(reference_, backend.Requests())) {
+            run.error = "the HTTP client's requests are not the engine's: " + *difference;
+        }
+        return run;
+    }
+
     // A method the server answers without doing anything, called again and again.
     bench::TimedRun EmptyCalls() {
         bench::TimedRun run;
@@ -325,6 +359,8 @@ std::vector<Benchmark> Selected(const Options& options) {
          [](ChunkBench& b) { return b.BareClient(); }},
         {prefix + "/per_chunk/server/translate_text_200_calls",
          [](ChunkBench& b) { return b.TranslateTextBatch(); }},
+        {prefix + "/per_chunk/http_client/job_1000_chunks",
+         [](ChunkBench& b) { return b.HttpClient(); }},
         {prefix + "/per_chunk/in_process/job_1000_chunks",
          [](ChunkBench& b) { return b.InProcessJob(); }},
         {prefix + "/per_call/server/empty_call_1000_calls",
