@@ -20,25 +20,33 @@ void Store(char16_t* p, __m128i v) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 
-// All ones in each lane whose unit needs replacing.
-__m128i NeedsReplacingLanes(__m128i v) {
-    const __m128i zero = _mm_setzero_si128();
+// The sixteen units of `a` and `b` as bytes, units above U+00FF as 0xFF
+// (which is never replaced).
+__m128i Bytes(__m128i a, __m128i b) {
+    const __m128i top = _mm_set1_epi16(0xFF);
+    a = _mm_sub_epi16(a, _mm_subs_epu16(a, top));
+    b = _mm_sub_epi16(b, _mm_subs_epu16(b, top));
+    return _mm_packus_epi16(a, b);
+}
+
+// All ones in each byte whose unit needs replacing.
+__m128i NeedsReplacingBytes(__m128i x) {
     // "<" and ">" differ only in bit 1.
-    const __m128i angle = _mm_cmpeq_epi16(_mm_or_si128(v, _mm_set1_epi16(2)), _mm_set1_epi16(0x3E));
-    const __m128i amp = _mm_cmpeq_epi16(v, _mm_set1_epi16(0x26));
-    const __m128i c0 = _mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(0x1F)), zero);
-    const __m128i kept = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16(0x09)),
-                                                   _mm_cmpeq_epi16(v, _mm_set1_epi16(0x0A))),
-                                      _mm_cmpeq_epi16(v, _mm_set1_epi16(0x0D)));
-    const __m128i c1 = _mm_cmpeq_epi16(
-        _mm_subs_epu16(_mm_sub_epi16(v, _mm_set1_epi16(0x7F)), _mm_set1_epi16(0x20)), zero);
+    const __m128i angle = _mm_cmpeq_epi8(_mm_or_si128(x, _mm_set1_epi8(2)), _mm_set1_epi8(0x3E));
+    const __m128i amp = _mm_cmpeq_epi8(x, _mm_set1_epi8(0x26));
+    const __m128i c0 = _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(0x1F)), x);
+    const __m128i kept = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8(0x09)),
+                                                   _mm_cmpeq_epi8(x, _mm_set1_epi8(0x0A))),
+                                      _mm_cmpeq_epi8(x, _mm_set1_epi8(0x0D)));
+    const __m128i c1 =
+        _mm_cmpeq_epi8(_mm_subs_epu8(_mm_sub_epi8(x, _mm_set1_epi8(0x7F)), _mm_set1_epi8(0x20)),
+                       _mm_setzero_si128());
     return _mm_or_si128(_mm_or_si128(angle, amp), _mm_or_si128(_mm_andnot_si128(kept, c0), c1));
 }
 
 // One bit per unit of the sixteen from `a` (low eight) and `b`.
 unsigned Mask(__m128i a, __m128i b) {
-    return static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_packs_epi16(NeedsReplacingLanes(a), NeedsReplacingLanes(b))));
+    return static_cast<unsigned>(_mm_movemask_epi8(NeedsReplacingBytes(Bytes(a, b))));
 }
 
 unsigned Mask(const char16_t* p) {
@@ -49,9 +57,19 @@ const char16_t* FindSse2(const char16_t* p, const char16_t* stop) {
     constexpr std::ptrdiff_t kBlock = 16;
     if (stop - p < kBlock)
         return ScalarKernels().find(p, stop);
-    for (; stop - p >= kBlock; p += kBlock) {
+    for (; stop - p >= 2 * kBlock; p += 2 * kBlock) {
+        const __m128i first = NeedsReplacingBytes(Bytes(Load(p), Load(p + 8)));
+        const __m128i second = NeedsReplacingBytes(Bytes(Load(p + 16), Load(p + 24)));
+        if (_mm_movemask_epi8(_mm_or_si128(first, second)) != 0) {
+            const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(first)) |
+                                  static_cast<unsigned>(_mm_movemask_epi8(second)) << 16;
+            return p + std::countr_zero(mask);
+        }
+    }
+    if (stop - p >= kBlock) {
         if (const unsigned mask = Mask(p); mask != 0)
             return p + std::countr_zero(mask);
+        p += kBlock;
     }
     if (p == stop)
         return stop;
