@@ -35,17 +35,19 @@ std::u16string EscapeWith(const Kernels& kernels, std::u16string_view text) {
     const char16_t* p = text.data();
     const char16_t* const end = p + text.size();
     std::u16string out;
-    out.reserve(text.size());
     char16_t scratch[kEscapeChunk * kMaxGrowth + kOutSlack];
     while (p != end) {
         const char16_t* const scanStop = ChunkEnd(p, end, kScanChunk);
         const char16_t* const found = kernels.find(p, scanStop);
+        // Exactly the text's size while nothing needs replacing; twice that
+        // once something does, so the result is seldom moved as it grows.
+        const std::size_t room = found == scanStop ? text.size() : 2 * text.size();
+        if (out.capacity() < room)
+            out.reserve(room);
         out.append(p, static_cast<std::size_t>(found - p));
         p = found;
         if (p == scanStop)
             continue;
-        if (out.capacity() < 2 * text.size())
-            out.reserve(2 * text.size());
         const char16_t* const stop = ChunkEnd(p, end, kEscapeChunk);
         const char16_t* const written = kernels.escape(p, stop, end, scratch);
         out.append(scratch, static_cast<std::size_t>(written - scratch));

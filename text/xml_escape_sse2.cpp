@@ -116,6 +116,21 @@ char16_t* EscapeSse2(const char16_t* p, const char16_t* stop, const char16_t* re
         out += p + kBlock - run;
         p += kBlock;
     }
+    // Near the end of the text: eight units at a time, reading only from
+    // where the last replacement left off.
+    while (stop - p >= 8) {
+        const __m128i block = Load(p);
+        Store(out, block);
+        const unsigned mask = Mask(block, block) & 0xFFu;
+        if (mask == 0) {
+            out += 8;
+            p += 8;
+            continue;
+        }
+        const int at = std::countr_zero(mask);
+        out = PutReplacement(p[at], out + at);
+        p += at + 1;
+    }
     return ScalarKernels().escape(p, stop, readEnd, out);
 }
 
