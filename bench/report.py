@@ -98,7 +98,7 @@ FIGURES = [
          f"{host}/per_chunk/server/job_1000_chunks",
          f"{host}/per_chunk/in_process/job_1000_chunks", "slower", None, None),
         (f"Per chunk, Wine {bits}-bit host", "Empty call to the server",
-         f"{host}/per_call/server/empty_call_1000_calls", None, "absolute", None, None),
+         f"{host}/per_chunk/server/empty_call_1000_calls", None, "absolute", None, None),
     )
 ] + [
     ("Scaling", "1 Ki units, per unit vs 1 Mi", "scaling/engine/translate_text_1Ki",

@@ -363,7 +363,7 @@ std::vector<Benchmark> Selected(const Options& options) {
          [](ChunkBench& b) { return b.HttpClient(); }},
         {prefix + "/per_chunk/in_process/job_1000_chunks",
          [](ChunkBench& b) { return b.InProcessJob(); }},
-        {prefix + "/per_call/server/empty_call_1000_calls",
+        {prefix + "/per_chunk/server/empty_call_1000_calls",
          [](ChunkBench& b) { return b.EmptyCalls(); }},
     };
     if (options.filter) {
