@@ -4,11 +4,13 @@
 
 #include <map>
 #include <string>
+#include <utility>
 
 #include "bench/iconv_converter.h"
 #include "bench/sample_text.h"
 #include "text/code_pages.h"
 #include "text/utf8.h"
+#include "text/utf8_simd.h"
 
 namespace {
 
@@ -77,7 +79,7 @@ void EncodeEngine(benchmark::State& state, Script script) {
 }
 
 // The encoder alone, into a buffer kept from one call to the next: what
-// WideToNarrow costs beyond it is its own buffer (eight bytes a unit) and the
+// WideToNarrow costs beyond it is its own buffer (three bytes a unit) and the
 // copy into the result.
 void EncodeCodec(benchmark::State& state, Script script) {
     const Sample& sample = SampleFor(script);
@@ -105,6 +107,19 @@ void EncodeIconv(benchmark::State& state, Script script) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sample.utf8.size()));
 }
 
+// Runs another benchmark with a block kernel other than the processor's best
+// (the figures for processors that lack it), putting the best one back after.
+void WithKernel(benchmark::State& state, Utf8Kernel kernel, void (*run)(benchmark::State&, Script),
+                Script script) {
+    const Utf8Kernel active = ActiveUtf8Kernel();
+    if (!SelectUtf8Kernel(kernel)) {
+        state.SkipWithError("this processor lacks the kernel");
+        return;
+    }
+    run(state, script);
+    SelectUtf8Kernel(active);
+}
+
 const bool registered = [] {
     for (Script script : {Script::Ascii, Script::Latin, Script::Arabic, Script::Chinese}) {
         const std::string name(bench::ScriptName(script));
@@ -113,6 +128,14 @@ const bool registered = [] {
         benchmark::RegisterBenchmark(("utf8_encode/engine/" + name).c_str(), EncodeEngine, script);
         benchmark::RegisterBenchmark(("utf8_encode/iconv/" + name).c_str(), EncodeIconv, script);
         benchmark::RegisterBenchmark(("utf8_encode/codec/" + name).c_str(), EncodeCodec, script);
+    }
+    for (auto [kernel, name] :
+         {std::pair{Utf8Kernel::kSsse3, "ssse3"}, std::pair{Utf8Kernel::kNone, "no_kernel"}}) {
+        const std::string suffix = std::string(name) + "/latin";
+        benchmark::RegisterBenchmark(("utf8_decode/" + suffix).c_str(), WithKernel, kernel,
+                                     DecodeEngine, Script::Latin);
+        benchmark::RegisterBenchmark(("utf8_encode/" + suffix).c_str(), WithKernel, kernel,
+                                     EncodeEngine, Script::Latin);
     }
     return true;
 }();

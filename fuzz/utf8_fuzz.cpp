@@ -10,6 +10,7 @@
 
 #include "text/code_pages.h"
 #include "text/utf8.h"
+#include "text/utf8_simd.h"
 
 namespace {
 
@@ -82,17 +83,7 @@ std::string SlowEncode(const std::u16string& text, std::size_t capacity) {
     return out;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) {
-        return 0;
-    }
-    // The first byte picks an output capacity, small ones included, so that
-    // the stops for a full output are exercised as well as the roomy case.
-    const std::size_t capacityChoice = data[0];
-    ++data;
-    --size;
+void CheckConversions(const std::uint8_t* data, std::size_t size, std::size_t capacityChoice) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     std::u16string units;
     for (std::size_t i = 0; i + 1 < size; i += 2) {
@@ -138,5 +129,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         NarrowToWide(encoded, kCodePageUtf8) != units) {
         std::abort();
     }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    // The first byte picks an output capacity, small ones included, so that
+    // the stops for a full output are exercised as well as the roomy case.
+    const std::size_t capacityChoice = data[0];
+    // Every block kernel this processor has is held to the same rules.
+    const Utf8Kernel active = ActiveUtf8Kernel();
+    for (Utf8Kernel kernel : {Utf8Kernel::kNone, Utf8Kernel::kSsse3, Utf8Kernel::kAvx2}) {
+        if (SelectUtf8Kernel(kernel)) {
+            CheckConversions(data + 1, size - 1, capacityChoice);
+        }
+    }
+    SelectUtf8Kernel(active);
     return 0;
 }
