@@ -13,13 +13,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <random>
-#include <regex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -30,6 +28,7 @@
 #include "bench/bare_client.h"
 #include "bench/engine_harness.h"
 #include "bench/wine/bench_json.h"
+#include "bench/wine/bench_options.h"
 #include "bench/wine/process_times.h"
 #include "bench/wine/request_replay.h"
 #include "bench/wine/sample_chunks.h"
@@ -54,52 +53,6 @@ constexpr std::size_t kTextChunk = 7;
 constexpr std::size_t kEmptyCalls = 1000;
 constexpr const char* kNamePrefix = sizeof(void*) == 4 ? "wine32" : "wine64";
 
-struct Options {
-    std::string server;
-    int repetitions = 3;
-    std::optional<std::regex> filter;
-    std::string out;
-};
-
-void Usage() {
-    std::fprintf(stderr,
-                 "usage: bench_wine_chunks --server PATH [--repetitions N] [--filter REGEX] "
-                 "[--out FILE]\n");
-}
-
-std::optional<Options> ParseOptions(int argc, char** argv) {
-    Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string name = argv[i];
-        if (i + 1 >= argc) {
-            return std::nullopt;
-        }
-        const std::string value = argv[++i];
-        if (name == "--server") {
-            options.server = value;
-        } else if (name == "--repetitions") {
-            options.repetitions = std::atoi(value.c_str());
-            if (options.repetitions < 1) {
-                return std::nullopt;
-            }
-        } else if (name == "--filter") {
-            try {
-                options.filter.emplace(value);
-            } catch (const std::regex_error&) {
-                return std::nullopt;
-            }
-        } else if (name == "--out") {
-            options.out = value;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (options.server.empty()) {
-        return std::nullopt;
-    }
-    return options;
-}
-
 bool StartsWith(std::u16string_view text, std::u16string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
@@ -107,25 +60,30 @@ bool StartsWith(std::u16string_view text, std::u16string_view prefix) {
 // Wall clock and CPU time of this process and of the server, from start to Stop.
 class Meter {
   public:
-    explicit Meter(const bench::NamedProcesses* server) : server_(server) {
-        hostCpu_ = bench::CpuSeconds(GetCurrentProcess()).value_or(0.0);
-        serverCpu_ = server_ != nullptr ? server_->CpuSeconds() : std::nullopt;
+    // `server` may be null: this process only.
+    explicit Meter(const bench::NamedProcesses* server)
+        : server_(server), hostCpu_(HostCpu()), serverCpu_(ServerCpu()) {
         start_ = std::chrono::steady_clock::now();
     }
 
     void Stop(bench::TimedRun& run) const {
         const auto end = std::chrono::steady_clock::now();
         run.realSeconds = std::chrono::duration<double>(end - start_).count();
-        run.cpuSeconds = bench::CpuSeconds(GetCurrentProcess()).value_or(0.0) - hostCpu_;
-        if (serverCpu_) {
-            run.cpuSeconds += server_->CpuSeconds().value_or(*serverCpu_) - *serverCpu_;
-        }
+        // A server whose times cannot be read adds nothing.
+        const double server = ServerCpu();
+        run.cpuSeconds =
+            (HostCpu() - hostCpu_) + (server >= serverCpu_ ? server - serverCpu_ : 0.0);
     }
 
   private:
+    static double HostCpu() { return bench::CpuSeconds(GetCurrentProcess()).value_or(0.0); }
+    double ServerCpu() const {
+        return server_ != nullptr ? server_->CpuSeconds().value_or(0.0) : 0.0;
+    }
+
     const bench::NamedProcesses* server_;
-    double hostCpu_ = 0.0;
-    std::optional<double> serverCpu_;
+    double hostCpu_;
+    double serverCpu_;
     std::chrono::steady_clock::time_point start_;
 };
 
@@ -351,7 +309,7 @@ struct Benchmark {
 };
 
 // The benchmarks that pass the filter, in a fixed order.
-std::vector<Benchmark> Selected(const Options& options) {
+std::vector<Benchmark> Selected(const bench::BenchOptions& options) {
     const std::string prefix = kNamePrefix;
     std::vector<Benchmark> benchmarks = {
         {prefix + "/per_chunk/server/job_1000_chunks", [](ChunkBench& b) { return b.Job(); }},
@@ -366,11 +324,9 @@ std::vector<Benchmark> Selected(const Options& options) {
         {prefix + "/per_chunk/server/empty_call_1000_calls",
          [](ChunkBench& b) { return b.EmptyCalls(); }},
     };
-    if (options.filter) {
-        std::erase_if(benchmarks, [&](const Benchmark& benchmark) {
-            return !std::regex_search(benchmark.name, *options.filter);
-        });
-    }
+    std::erase_if(benchmarks, [&](const Benchmark& benchmark) {
+        return !bench::Selected(options, benchmark.name);
+    });
     return benchmarks;
 }
 
@@ -385,7 +341,7 @@ void PrintRun(const bench::TimedRun& run) {
                  run.realSeconds * 1e6 / items, run.cpuSeconds * 1e6 / items);
 }
 
-bool WriteResults(const Options& options, const std::vector<bench::TimedRun>& runs,
+bool WriteResults(const bench::BenchOptions& options, const std::vector<bench::TimedRun>& runs,
                   const std::vector<std::pair<std::string, std::string>>& context) {
     const std::string json = bench::ToBenchmarkJson(runs, context);
     if (options.out.empty()) {
@@ -401,7 +357,7 @@ bool WriteResults(const Options& options, const std::vector<bench::TimedRun>& ru
     return true;
 }
 
-int Run(const Options& options) {
+int Run(const bench::BenchOptions& options) {
     std::vector<Benchmark> benchmarks = Selected(options);
     if (benchmarks.empty()) {
         std::fprintf(stderr, "bench_wine_chunks: no benchmark matches the filter\n");
@@ -493,9 +449,14 @@ int Run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::optional<Options> options = ParseOptions(argc, argv);
+    std::string problem;
+    const std::optional<bench::BenchOptions> options =
+        bench::ParseBenchOptions(std::vector<std::string>(argv + 1, argv + argc), problem);
     if (!options) {
-        Usage();
+        std::fprintf(stderr,
+                     "bench_wine_chunks: %s\nusage: bench_wine_chunks --server PATH "
+                     "[--repetitions N] [--filter REGEX] [--out FILE]\n",
+                     problem.c_str());
         return 2;
     }
     try {

@@ -10,6 +10,7 @@
 #include "bench/bare_client.h"
 #include "bench/engine_harness.h"
 #include "bench/wine/bench_json.h"
+#include "bench/wine/bench_options.h"
 #include "bench/wine/process_times.h"
 #include "bench/wine/request_replay.h"
 #include "bench/wine/sample_chunks.h"
@@ -211,6 +212,62 @@ TEST(WineProcesses, RunWithSwitchGivesTheExitCodeOrMinusOne) {
     EXPECT_EQ(bench::RunWithSwitch("Z:\\no\\such\\server.exe", "/RegServer"), -1);
     bench::ServerRegistration missing("Z:\\no\\such\\server.exe");
     EXPECT_FALSE(missing.Registered());
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> Words(std::initializer_list<const char*> words) {
+    return std::vector<std::string>(words.begin(), words.end());
+}
+
+TEST(WineOptions, AcceptsEveryOptionAndKeepsTheDefaults) {
+    std::string problem;
+    const auto full =
+        bench::ParseBenchOptions(Words({"--server", "/b/s.exe", "--repetitions", "7", "--filter",
+                                        "job|call", "--out", "/r/x.json"}),
+                                 problem);
+    ASSERT_TRUE(full.has_value()) << problem;
+    EXPECT_EQ(full->server, "/b/s.exe");
+    EXPECT_EQ(full->repetitions, 7);
+    EXPECT_EQ(full->out, "/r/x.json");
+    EXPECT_TRUE(bench::Selected(*full, "wine32/per_chunk/server/job_1000_chunks"));
+    EXPECT_TRUE(bench::Selected(*full, "wine32/per_chunk/server/empty_call_1000_calls"));
+    EXPECT_FALSE(bench::Selected(*full, "wine32/per_chunk/bare_client/exchanges"));
+
+    const auto plain = bench::ParseBenchOptions(Words({"--server", "C:\\s.exe"}), problem);
+    ASSERT_TRUE(plain.has_value()) << problem;
+    EXPECT_EQ(plain->repetitions, 3);
+    EXPECT_TRUE(plain->out.empty());
+    EXPECT_TRUE(bench::Selected(*plain, "anything at all"));
+}
+
+// A mistyped command line must stop the run with a reason, never run with a
+// silently different setting (no repetitions at all, or every benchmark).
+TEST(WineOptions, RefusesWhatItCannotUse) {
+    const struct {
+        std::vector<std::string> arguments;
+        const char* mention;
+    } cases[] = {
+        {Words({}), "--server PATH is required"},
+        {Words({"--repetitions", "2"}), "--server PATH is required"},
+        {Words({"--server"}), "--server needs a value"},
+        {Words({"--server", "s.exe", "--out"}), "--out needs a value"},
+        {Words({"--server", "s.exe", "--repetitions", "0"}), "--repetitions"},
+        {Words({"--server", "s.exe", "--repetitions", "-3"}), "--repetitions"},
+        {Words({"--server", "s.exe", "--repetitions", "2x"}), "--repetitions"},
+        {Words({"--server", "s.exe", "--repetitions", "1001"}), "--repetitions"},
+        {Words({"--server", "s.exe", "--repetitions", "99999999999"}), "--repetitions"},
+        {Words({"--server", "s.exe", "--filter", "job("}), "not a regular expression"},
+        {Words({"--server", "s.exe", "--no-wine", "x"}), "unknown argument: --no-wine"},
+        {Words({"s.exe"}), "unknown argument: s.exe"},
+    };
+    for (const auto& c : cases) {
+        std::string problem;
+        EXPECT_FALSE(bench::ParseBenchOptions(c.arguments, problem).has_value()) << c.mention;
+        EXPECT_NE(problem.find(c.mention), std::string::npos) << c.mention << ": " << problem;
+    }
 }
 
 }  // namespace
