@@ -69,7 +69,7 @@ std::u16string SerializeFeatures(const FeaturesDocument& document) {
         body += MakeXmlElement(u"UD", dictionary);
     }
     // The inner markup travels as the escaped text of one element.
-    return MakeXmlElement(u"Features", EscapeXmlText(body));
+    return MakeEscapedXmlElement(u"Features", body);
 }
 
 std::vector<NamedItem> TechnicalDictionariesFor(std::u16string_view /*sourceLanguage*/,

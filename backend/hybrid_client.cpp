@@ -16,7 +16,7 @@ constexpr std::u16string_view kUnknownOpen = u"<unk> ";
 constexpr std::u16string_view kUnknownClose = u" </unk>";
 
 std::u16string SourceAsTranslation(std::u16string_view source) {
-    return MakeXmlElement(u"Translation", EscapeXmlText(source));
+    return MakeEscapedXmlElement(u"Translation", source);
 }
 
 }  // namespace
@@ -37,13 +37,10 @@ std::u16string HybridClient::TranslateSegment(std::u16string_view source) {
         answer.reset();
         RemoveAllInPlace(text, kUnknownOpen);
         RemoveAllInPlace(text, kUnknownClose);
-        std::u16string escaped = EscapeXmlText(text);
-        std::u16string().swap(text);
-        return MakeXmlElement(u"Translation", escaped);
+        return MakeEscapedXmlElement(u"Translation", text);
     } catch (const QuillonException& error) {
         // Escaped like any other content, so that no message can break the markup.
-        return MakeXmlElement(u"Errors", EscapeXmlText(WideMessage(error))) +
-               SourceAsTranslation(source);
+        return MakeEscapedXmlElement(u"Errors", WideMessage(error)) + SourceAsTranslation(source);
     } catch (...) {
         return SourceAsTranslation(source);
     }

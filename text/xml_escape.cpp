@@ -31,17 +31,18 @@ std::vector<const Kernels*> AvailableKernels() {
     return sets;
 }
 
-std::u16string EscapeWith(const Kernels& kernels, std::u16string_view text) {
+void AppendEscapedWith(const Kernels& kernels, std::u16string& out, std::u16string_view text,
+                       std::size_t spareRoom) {
     const char16_t* p = text.data();
     const char16_t* const end = p + text.size();
-    std::u16string out;
+    const std::size_t start = out.size() + spareRoom;
     char16_t scratch[kEscapeChunk * kMaxGrowth + kOutSlack];
     while (p != end) {
         const char16_t* const scanStop = ChunkEnd(p, end, kScanChunk);
         const char16_t* const found = kernels.find(p, scanStop);
         // Exactly the text's size while nothing needs replacing; twice that
         // once something does, so the result is seldom moved as it grows.
-        const std::size_t room = found == scanStop ? text.size() : 2 * text.size();
+        const std::size_t room = start + (found == scanStop ? text.size() : 2 * text.size());
         if (out.capacity() < room)
             out.reserve(room);
         out.append(p, static_cast<std::size_t>(found - p));
@@ -53,14 +54,27 @@ std::u16string EscapeWith(const Kernels& kernels, std::u16string_view text) {
         out.append(scratch, static_cast<std::size_t>(written - scratch));
         p = stop;
     }
+}
+
+std::u16string EscapeWith(const Kernels& kernels, std::u16string_view text) {
+    std::u16string out;
+    AppendEscapedWith(kernels, out, text, 0);
     return out;
 }
 
 }  // namespace xml_escape
 
-std::u16string EscapeXmlText(std::u16string_view text) {
+namespace {
+
+const xml_escape::Kernels& FastestKernels() {
     static const xml_escape::Kernels& fastest = *xml_escape::AvailableKernels().back();
-    return xml_escape::EscapeWith(fastest, text);
+    return fastest;
+}
+
+}  // namespace
+
+std::u16string EscapeXmlText(std::u16string_view text) {
+    return xml_escape::EscapeWith(FastestKernels(), text);
 }
 
 std::u16string MakeXmlElement(std::u16string_view tagName, std::u16string_view text) {
@@ -70,6 +84,20 @@ std::u16string MakeXmlElement(std::u16string_view tagName, std::u16string_view t
     out.append(tagName);
     out.push_back(u'>');
     out.append(text);
+    out.append(u"</");
+    out.append(tagName);
+    out.append(u">\n");
+    return out;
+}
+
+std::u16string MakeEscapedXmlElement(std::u16string_view tagName, std::u16string_view text) {
+    const std::size_t closing = tagName.size() + 4;  // "</" ">\n"
+    std::u16string out;
+    out.reserve(tagName.size() + 2 + text.size() + closing);
+    out.push_back(u'<');
+    out.append(tagName);
+    out.push_back(u'>');
+    xml_escape::AppendEscapedWith(FastestKernels(), out, text, closing);
     out.append(u"</");
     out.append(tagName);
     out.append(u">\n");

@@ -11,3 +11,7 @@ std::u16string EscapeXmlText(std::u16string_view text);
 
 // "<tagName>text</tagName>\n", both pieces copied verbatim (escape first).
 std::u16string MakeXmlElement(std::u16string_view tagName, std::u16string_view text);
+
+// MakeXmlElement(tagName, EscapeXmlText(text)), built in one buffer: a large
+// text is not held a second time while its element is made.
+std::u16string MakeEscapedXmlElement(std::u16string_view tagName, std::u16string_view text);

@@ -34,4 +34,9 @@ std::vector<const Kernels*> AvailableKernels();
 
 std::u16string EscapeWith(const Kernels& kernels, std::u16string_view text);
 
+// Appends the escaped text to `out`, keeping `spareRoom` units free after it
+// when the result is sized, for whatever the caller appends next.
+void AppendEscapedWith(const Kernels& kernels, std::u16string& out, std::u16string_view text,
+                       std::size_t spareRoom);
+
 }  // namespace xml_escape

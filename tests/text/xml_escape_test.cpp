@@ -60,4 +60,26 @@ TEST(MakeXmlElement, WrapsVerbatim) {
     EXPECT_EQ(MakeXmlElement(u"Errors", u"<x>"), u"<Errors><x></Errors>\n");
 }
 
+// The one-buffer element must equal escaping and wrapping separately, also
+// where the text is scanned in several pieces and where the buffer has to
+// grow past its first size after the opening tag.
+TEST(MakeEscapedXmlElement, EqualsEscapingThenWrapping) {
+    const std::u16string clean(10000, u'a');
+    std::u16string lateReplacement = clean;
+    lateReplacement.back() = u'&';
+    std::u16string dense;
+    for (int i = 0; i < 3000; ++i) {
+        dense += u"<\u0001>&";
+    }
+    const std::u16string texts[] = {u"",          u"a",  u"&",
+                                    u"Haus <b>",  clean, lateReplacement,
+                                    u"&" + clean, dense, clean + dense + clean};
+    for (const std::u16string& text : texts) {
+        for (const std::u16string_view tag : {u"T", u"Translation", u"Errors"}) {
+            EXPECT_EQ(MakeEscapedXmlElement(tag, text), MakeXmlElement(tag, EscapeXmlText(text)))
+                << text.size();
+        }
+    }
+}
+
 }  // namespace
