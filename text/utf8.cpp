@@ -157,6 +157,24 @@ bool DecodeSimpleBlock(const std::uint8_t*& p, char16_t*& o) {
 }
 #endif
 
+#if defined(__SSE2__)
+// Hands text that looks like ASCII and two-byte sequences to the block
+// kernel; true when it took any. Called at the outset and where a two-byte
+// sequence turns up, not on every turn of the loop below, so that text of
+// longer sequences does not pay for a look that fails.
+template <bool kStopAtZero>
+bool KernelDecode(const std::uint8_t*& p, const std::uint8_t* end, char16_t*& o,
+                  const char16_t* outEnd) {
+    const std::uint8_t* from = p;
+    char16_t* to = o;
+    DecodeTwoByteBlocks(from, end, to, outEnd, kStopAtZero);
+    const bool took = from != p;
+    p = from;
+    o = to;
+    return took;
+}
+#endif
+
 template <bool kStopAtZero>
 std::size_t Decode(const char* bytes, std::size_t size, char16_t* out, std::size_t capacity,
                    std::size_t* read) {
@@ -165,9 +183,11 @@ std::size_t Decode(const char* bytes, std::size_t size, char16_t* out, std::size
     char16_t* o = out;
     char16_t* const outEnd = out + capacity;
 
+#if defined(__SSE2__)
+    KernelDecode<kStopAtZero>(p, end, o, outEnd);
+#endif
     while (p < end) {
 #if defined(__SSE2__)
-        DecodeTwoByteBlocks(p, end, o, outEnd, kStopAtZero);
         while (end - p >= 17 && outEnd - o >= 16 && DecodeSimpleBlock<kStopAtZero>(p, o)) {
         }
         if (p == end)
@@ -190,6 +210,10 @@ std::size_t Decode(const char* bytes, std::size_t size, char16_t* out, std::size
         }
 
         if (lead < 0xE0) {
+#if defined(__SSE2__)
+            if (KernelDecode<kStopAtZero>(p, end, o, outEnd))
+                continue;
+#endif
             // A run of two-byte sequences. Their value is at most 0x83F, or
             // wraps below zero for a bad continuation byte (U+FFFD).
             bool stop = false;
