@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/com.h"
+#include "platform/unit_search.h"
 #include "platform/wide.h"
 
 class UniqueBstr {
@@ -59,8 +60,8 @@ inline std::u16string_view TextViewUpToNul(BSTR text) {
     if (text == nullptr) {
         return {};
     }
-    const std::u16string_view whole(FromPlatform(text), SysStringLen(text));
-    return whole.substr(0, whole.find(u'\0'));
+    const char16_t* const units = FromPlatform(text);
+    return std::u16string_view(units, FindUnit(units, SysStringLen(text), u'\0'));
 }
 
 inline std::u16string TextUpToNul(BSTR text) {

@@ -77,4 +77,22 @@ TEST(RemoveAllEquivalence, AMatchStartingInEveryPlaceOfABlock) {
     }
 }
 
+// A text without the pattern is left alone after a quick look for one of the
+// pattern's units (not a space); the look must find a single occurrence
+// wherever it lies, however the pattern begins or ends, including at the
+// very start and end of a text longer than the look's steps.
+TEST(RemoveAllEquivalence, ASingleOccurrenceIsFoundAnywhere) {
+    const std::u16string_view patterns[] = {u"<unk> ", u" </unk>", u"  ", u"  ab ", u"a"};
+    for (const std::u16string_view pattern : patterns) {
+        for (std::size_t length : {0u, 1u, 15u, 16u, 17u, 40u}) {
+            for (std::size_t at = 0; at <= length; ++at) {
+                std::u16string text(length, u' ');
+                text.insert(at, pattern);
+                EXPECT_EQ(RemoveAll(text, pattern), Naive(text, pattern))
+                    << pattern.size() << " " << length << " " << at;
+            }
+        }
+    }
+}
+
 }  // namespace

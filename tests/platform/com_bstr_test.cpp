@@ -76,6 +76,24 @@ TEST(UniqueBstr, CopyKeepsNulsAndTextUpToNulCutsThere) {
     EXPECT_EQ(TextUpToNul(UniqueBstr::Copy(u"whole").get()), u"whole");
 }
 
+// Long texts are scanned a step at a time: a NUL must cut the text wherever
+// it falls in or between steps, and a text without one stays whole.
+TEST(UniqueBstr, TextUpToNulCutsAtEveryPlaceOfALongText) {
+    for (std::size_t size : {15u, 16u, 17u, 47u, 48u, 100u}) {
+        const std::u16string whole(size, u'x');
+        EXPECT_EQ(TextViewUpToNul(UniqueBstr::Copy(whole).get()), whole);
+        for (std::size_t at = 0; at < size; ++at) {
+            std::u16string text = whole;
+            text[at] = u'\0';
+            if (at + 1 < size) {
+                text[size - 1] = u'\0';  // only the first NUL counts
+            }
+            UniqueBstr copy = UniqueBstr::Copy(text);
+            EXPECT_EQ(TextViewUpToNul(copy.get()).size(), at) << size << " " << at;
+        }
+    }
+}
+
 TEST(UniqueBstr, OwnershipMovesAndPutFreesTheOldString) {
     UniqueBstr first = UniqueBstr::Copy(u"first");
     const BSTR raw = first.get();
