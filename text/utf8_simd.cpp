@@ -140,59 +140,83 @@ QN_AVX2 inline __m256i UnitsFromPairs(__m256i pairs) {
 // continuation byte preceded by a lead. Each group of eight bytes then starts
 // four to eight sequences, which the exact stores below rely on.
 //
-// 16 bytes at a time; needs 24 readable bytes (the second group's gather
-// reads from byte 8) and room for 16 code units.
+// 32 bytes at a time in four groups of eight; needs 40 readable bytes (the
+// last group's gather reads from byte 24) and room for 32 code units.
 template <bool kStopAtZero>
 QN_SSSE3 void DecodeSsse3(const std::uint8_t*& p, const std::uint8_t* end, char16_t*& o,
                           const char16_t* outEnd) {
     const __m128i zero = _mm_setzero_si128();
-    while (end - p >= 24 && outEnd - o >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    while (end - p >= 40 && outEnd - o >= 32) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
         if (kStopAtZero) {
             // A zero byte, or a C0 lead that may make an over-long zero: the
             // sequential rules end the text there.
-            const __m128i stops =
-                _mm_or_si128(_mm_cmpeq_epi8(v, zero), _mm_cmpeq_epi8(v, _mm_set1_epi8(-0x40)));
+            const __m128i c0 = _mm_set1_epi8(-0x40);
+            const __m128i stops = _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(first, zero), _mm_cmpeq_epi8(first, c0)),
+                _mm_or_si128(_mm_cmpeq_epi8(second, zero), _mm_cmpeq_epi8(second, c0)));
             if (_mm_movemask_epi8(stops) != 0)
                 break;
         }
-        const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
+        const auto high = static_cast<std::uint32_t>(_mm_movemask_epi8(first)) |
+                          static_cast<std::uint32_t>(_mm_movemask_epi8(second)) << 16;
         if (high == 0) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(v, zero));
-            p += 16;
-            o += 16;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(first, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(first, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), _mm_unpacklo_epi8(second, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 24), _mm_unpackhi_epi8(second, zero));
+            p += 32;
+            o += 32;
             continue;
         }
-        const auto continuations =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(_mm_set1_epi8(-0x40), v))) |
-            IsContinuation(p[16]) << 16;
-        const unsigned longer =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_set1_epi8(-0x21)))) &
+        const __m128i below = _mm_set1_epi8(-0x40);
+        const __m128i above = _mm_set1_epi8(-0x21);
+        const std::uint64_t continuations =
+            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(below, first))) |
+            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(below, second))) << 16 |
+            std::uint64_t{IsContinuation(p[32])} << 32;
+        const std::uint32_t longer =
+            (static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(first, above))) |
+             static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(second, above))) << 16) &
             high;
-        const unsigned leads = high & ~continuations;
-        if (longer != 0 || leads << 1 != continuations)
+        const std::uint32_t leads = high & ~static_cast<std::uint32_t>(continuations);
+        if (longer != 0 || std::uint64_t{leads} << 1 != continuations)
             break;
 
-        const unsigned starts = ~continuations;
-        const unsigned first = starts & 0x1FF;
-        const unsigned second = (starts >> 8) & 0x1FF;
-        const __m128i units0 = UnitsFromPairs(_mm_shuffle_epi8(v, Control(kDecodeGathers, first)));
+        const std::uint64_t starts = ~continuations;
+        const auto group0 = static_cast<unsigned>(starts & 0x1FF);
+        const auto group1 = static_cast<unsigned>((starts >> 8) & 0x1FF);
+        const auto group2 = static_cast<unsigned>((starts >> 16) & 0x1FF);
+        const auto group3 = static_cast<unsigned>((starts >> 24) & 0x1FF);
+        const __m128i units0 =
+            UnitsFromPairs(_mm_shuffle_epi8(first, Control(kDecodeGathers, group0)));
         const __m128i units1 = UnitsFromPairs(
             _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8)),
-                             Control(kDecodeGathers, second)));
-        const unsigned count0 = kBitCounts[first & 0xFF];
-        const unsigned count1 = kBitCounts[second & 0xFF];
-        // The first store's spare places are overwritten by the second.
+                             Control(kDecodeGathers, group1)));
+        const __m128i units2 =
+            UnitsFromPairs(_mm_shuffle_epi8(second, Control(kDecodeGathers, group2)));
+        const __m128i units3 = UnitsFromPairs(
+            _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 24)),
+                             Control(kDecodeGathers, group3)));
+        const unsigned count0 = kBitCounts[group0 & 0xFF];
+        const unsigned count1 = kBitCounts[group1 & 0xFF];
+        const unsigned count2 = kBitCounts[group2 & 0xFF];
+        const unsigned count3 = kBitCounts[group3 & 0xFF];
+        // Each store's spare places are overwritten by the next one.
         _mm_storeu_si128(reinterpret_cast<__m128i*>(o), units0);
-        StoreUnits(o + count0, units1, count1);
-        o += count0 + count1;
-        p += 16 + (leads >> 15);
+        o += count0;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), units1);
+        o += count1;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), units2);
+        o += count2;
+        StoreUnits(o, units3, count3);
+        o += count3;
+        p += 32 + (leads >> 31);
     }
 }
 
-// The same, 32 bytes at a time in four groups of eight; needs 40 readable
-// bytes and room for 32 code units.
+// The same with 32-byte registers: two shuffles gather all four groups.
 template <bool kStopAtZero>
 QN_AVX2 void DecodeAvx2(const std::uint8_t*& p, const std::uint8_t* end, char16_t*& o,
                         const char16_t* outEnd) {
