@@ -293,39 +293,48 @@ QN_SSSE3 inline __m128i BytePairs(__m128i v, __m128i ascii) {
     return _mm_or_si128(_mm_and_si128(ascii, v), _mm_andnot_si128(ascii, pair));
 }
 
-// 16 units at a time in two groups; needs 16 readable units and room for 32
+// Closes up one group's byte pairs; `count` gets the number of bytes.
+QN_SSSE3 inline __m128i EncodeGroup(__m128i v, unsigned& count) {
+    const __m128i ascii =
+        _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(-0x80)), _mm_setzero_si128());
+    const auto twoBytes =
+        ~static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ascii, ascii))) & 0xFF;
+    count = 8 + kBitCounts[twoBytes];
+    return _mm_shuffle_epi8(BytePairs(v, ascii), Control(kEncodeCompactions, twoBytes));
+}
+
+// 32 units at a time in four groups; needs 32 readable units and room for 64
 // bytes.
 QN_SSSE3 void EncodeSsse3(const char16_t*& p, const char16_t* end, char*& o, const char* outEnd) {
     const __m128i zero = _mm_setzero_si128();
-    while (end - p >= 16 && outEnd - o >= 32) {
-        const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
-        const __m128i wide = _mm_and_si128(_mm_or_si128(v0, v1), _mm_set1_epi16(-0x80));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(wide, zero)) == 0xFFFF) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(v0, v1));
-            p += 16;
-            o += 16;
+    while (end - p >= 32 && outEnd - o >= 64) {
+        __m128i v[4];
+        for (int k = 0; k < 4; ++k)
+            v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8 * k));
+        const __m128i all = _mm_or_si128(_mm_or_si128(v[0], v[1]), _mm_or_si128(v[2], v[3]));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(all, _mm_set1_epi16(-0x80)), zero)) ==
+            0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(v[0], v[1]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), _mm_packus_epi16(v[2], v[3]));
+            p += 32;
+            o += 32;
             continue;
         }
-        const __m128i beyond = _mm_and_si128(_mm_or_si128(v0, v1), _mm_set1_epi16(-0x800));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(beyond, zero)) != 0xFFFF)
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(all, _mm_set1_epi16(-0x800)), zero)) !=
+            0xFFFF)
             break;
-        const __m128i ascii0 = _mm_cmpeq_epi16(_mm_and_si128(v0, _mm_set1_epi16(-0x80)), zero);
-        const __m128i ascii1 = _mm_cmpeq_epi16(_mm_and_si128(v1, _mm_set1_epi16(-0x80)), zero);
-        const auto twoBytes =
-            ~static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ascii0, ascii1))) & 0xFFFF;
-        const unsigned group0 = twoBytes & 0xFF;
-        const unsigned group1 = twoBytes >> 8;
-        const __m128i bytes0 =
-            _mm_shuffle_epi8(BytePairs(v0, ascii0), Control(kEncodeCompactions, group0));
-        const __m128i bytes1 =
-            _mm_shuffle_epi8(BytePairs(v1, ascii1), Control(kEncodeCompactions, group1));
-        const unsigned count0 = 8 + kBitCounts[group0];
-        const unsigned count1 = 8 + kBitCounts[group1];
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), bytes0);
-        StoreBytes(o + count0, bytes1, count1);
-        o += count0 + count1;
-        p += 16;
+        unsigned count[4];
+        __m128i bytes[4];
+        for (int k = 0; k < 4; ++k)
+            bytes[k] = EncodeGroup(v[k], count[k]);
+        // Each store's spare places are overwritten by the next one.
+        for (int k = 0; k < 3; ++k) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), bytes[k]);
+            o += count[k];
+        }
+        StoreBytes(o, bytes[3], count[3]);
+        o += count[3];
+        p += 32;
     }
 }
 
