@@ -258,8 +258,39 @@ TEST(Utf8, EncodeMatchesPlainRulesOnRandomInput) {
     }
 }
 
+TEST(Utf8, EncodedSizeOfLongTextWithPairsAtEveryPlace) {
+    // Long enough for the counts to be emptied several times on the way;
+    // pairs, lone and reversed surrogates fall at every place of a block.
+    std::mt19937 random(2718);
+    std::u16string text;
+    while (text.size() < 300000) {
+        switch (random() % 6) {
+            case 0:
+                text += u"\U0001F600";
+                break;
+            case 1:
+                text.push_back(static_cast<char16_t>(0xD800 + random() % 0x800));
+                break;
+            case 2:
+                text.push_back(static_cast<char16_t>(0x80 + random() % 0x780));
+                break;
+            case 3:
+                text.push_back(static_cast<char16_t>(0x800 + random() % 0xF800));
+                break;
+            default:
+                text.push_back(static_cast<char16_t>(random() % 0x80));
+        }
+    }
+    for (std::size_t length : {text.size(), text.size() - 1, std::size_t{64007}, std::size_t{9}}) {
+        const std::u16string part = text.substr(0, length);
+        const std::string expected = ReferenceEncode(part);
+        EXPECT_EQ(EncodedUtf8Size(part.data(), part.size()), expected.size()) << length;
+        EXPECT_EQ(WideToNarrow(part, kCodePageUtf8), expected) << length;
+    }
+}
+
 TEST(Utf8, LongTextCrossesTheStackBufferLimits) {
-    for (std::size_t length : {2040u, 2043u, 2044u, 2045u, 4096u, 5000u}) {
+    for (std::size_t length : {1364u, 1365u, 1366u, 2040u, 2043u, 2044u, 2045u, 4096u, 5000u}) {
         std::u16string text;
         for (std::size_t i = 0; i < length; ++i) {
             text.push_back(i % 3 == 0 ? u'\u00E9' : static_cast<char16_t>('a' + i % 26));
