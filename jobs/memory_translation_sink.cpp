@@ -2,11 +2,21 @@
 
 #include <new>
 
-#include "platform/unique_bstr.h"
-
 HRESULT MemoryTranslationSink::WriteChunk(BSTR markup) {
+    const std::u16string_view text = TextViewUpToNul(markup);
     try {
-        result_ += TextViewUpToNul(markup);
+        if (!first_ && result_.empty()) {
+            first_ = UniqueBstr::Copy(text);
+            if (!first_) {
+                throw std::bad_alloc();
+            }
+        } else {
+            if (first_) {
+                result_ = TextViewUpToNul(first_.get());
+                first_.reset();
+            }
+            result_ += text;
+        }
         return S_OK;
     } catch (const std::bad_alloc&) {
         if (completion_ != nullptr) {
@@ -29,6 +39,10 @@ HRESULT MemoryTranslationSink::TakeResult(BSTR* result) {
         return E_POINTER;
     }
     *result = nullptr;
+    if (first_) {
+        *result = first_.release();
+        return S_OK;
+    }
     UniqueBstr copy = UniqueBstr::Copy(result_);
     if (!copy) {
         return E_FAIL;

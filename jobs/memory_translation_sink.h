@@ -7,6 +7,7 @@
 #include "jobs/automation_object.h"
 #include "jobs/host_interfaces.h"
 #include "platform/threads.h"
+#include "platform/unique_bstr.h"
 
 class MemoryTranslationSink final
     : public AutomationObject<MemoryTranslationSink, ITranslationSink, IID_ITranslationSink> {
@@ -26,6 +27,10 @@ class MemoryTranslationSink final
     friend class AutomationObject<MemoryTranslationSink, ITranslationSink, IID_ITranslationSink>;
     ~MemoryTranslationSink() = default;
 
+    // The first chunk is kept as the BSTR that TakeResult hands out, so that
+    // a single chunk (all that TranslateText writes) is never copied again;
+    // from the second chunk on they are gathered in `result_`.
+    UniqueBstr first_;
     std::u16string result_;
     HANDLE completion_;
 };

@@ -1,13 +1,17 @@
 #include "jobs/memory_translation_source.h"
 
-#include "platform/unique_bstr.h"
+#include <new>
 
 void MemoryTranslationSource::SetText(std::u16string_view text) {
     if (text.empty()) {
         noInput_ = true;
-    } else {
-        chunks_.emplace_back(text);
+        return;
     }
+    UniqueBstr copy = UniqueBstr::Copy(text);
+    if (!copy) {
+        throw std::bad_alloc();
+    }
+    chunks_.push_back(std::move(copy));
 }
 
 HRESULT MemoryTranslationSource::ReadChunk(BSTR* chunk) {
@@ -15,23 +19,17 @@ HRESULT MemoryTranslationSource::ReadChunk(BSTR* chunk) {
         return E_FAIL;
     }
     *chunk = nullptr;
-    UniqueBstr copy;
     if (next_ < chunks_.size()) {
-        copy = UniqueBstr::Copy(chunks_[next_]);
-    } else if (noInput_) {
-        return E_FAIL;
-    } else {
-        copy = UniqueBstr::Copy(u"");
+        *chunk = chunks_[next_++].release();
+        return S_OK;
     }
-    if (!copy) {
+    if (noInput_) {
         return E_FAIL;
     }
-    if (next_ < chunks_.size()) {
-        // Each chunk is handed out once: the host's copy is all that is needed
-        // from here on, and a large text should not be held twice.
-        std::u16string().swap(chunks_[next_]);
-        ++next_;
+    UniqueBstr empty = UniqueBstr::Copy(u"");
+    if (!empty) {
+        return E_FAIL;
     }
-    *chunk = copy.release();
+    *chunk = empty.release();
     return S_OK;
 }

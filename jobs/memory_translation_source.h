@@ -8,6 +8,7 @@
 
 #include "jobs/automation_object.h"
 #include "jobs/host_interfaces.h"
+#include "platform/unique_bstr.h"
 
 class MemoryTranslationSource final
     : public AutomationObject<MemoryTranslationSource, ITranslationSource, IID_ITranslationSource> {
@@ -28,7 +29,9 @@ class MemoryTranslationSource final
                                   IID_ITranslationSource>;
     ~MemoryTranslationSource() = default;
 
-    std::vector<std::u16string> chunks_;
+    // Held as the BSTRs handed out: each chunk is read once, and its string
+    // then passes to the reader without a copy.
+    std::vector<UniqueBstr> chunks_;
     ULONG next_ = 0;
     bool noInput_ = false;
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "jobs/memory_translation_sink.h"
 #include "jobs/signal_event.h"
@@ -33,6 +34,34 @@ TEST(MemoryTranslationSink, GathersEveryChunkUpToItsNulAndTakeEmptiesIt) {
     EXPECT_EQ(Take(*sink.get()), u"<a/>\nb");
     EXPECT_EQ(Take(*sink.get()), u"");
     EXPECT_EQ(sink->TakeResult(nullptr), E_POINTER);
+}
+
+// A lone chunk is kept apart from later ones; whatever the number of chunks,
+// each is cut at its NUL, they come back in order, and a take starts afresh.
+TEST(MemoryTranslationSink, OneChunkOrSeveralComeBackTheSameWay) {
+    struct Case {
+        std::vector<std::u16string> chunks;
+        std::u16string expected;
+    };
+    const Case cases[] = {
+        {{u"only"}, u"only"},
+        {{std::u16string(u"cut\0off", 7)}, u"cut"},
+        {{u""}, u""},
+        {{u"", u"second"}, u"second"},
+        {{u"one", u""}, u"one"},
+        {{u"a", u"b", u"c"}, u"abc"},
+        {{std::u16string(100000, u'x'), u"y"}, std::u16string(100000, u'x') + u"y"},
+    };
+    auto sink = Hold(new MemoryTranslationSink(nullptr));
+    for (const Case& c : cases) {
+        for (int round = 0; round < 2; ++round) {
+            for (const std::u16string& chunk : c.chunks) {
+                ASSERT_EQ(sink->WriteChunk(UniqueBstr::Copy(chunk).get()), S_OK);
+            }
+            EXPECT_EQ(Take(*sink.get()), c.expected) << c.chunks.size() << " round " << round;
+            EXPECT_EQ(Take(*sink.get()), u"");
+        }
+    }
 }
 
 TEST(MemoryTranslationSink, CompleteSignalsTheEventWhateverTheFlag) {
