@@ -34,6 +34,10 @@ qn_wine_start() {
                 /v Debugger /d '' /f </dev/null >/dev/null 2>&1 9>&-
             wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
                 /v Debugger /d '' /f /reg:64 </dev/null >/dev/null 2>&1 9>&-
+            # Those calls started a server that ends by itself a few seconds
+            # after its last client; let it end, so that the persistent one
+            # below starts instead of programs racing a server on its way out.
+            wineserver -w </dev/null >/dev/null 2>&1 9>&-
             touch "$WINEPREFIX/.qn-ready"
         fi
         if ! qn_wineserver_running; then
