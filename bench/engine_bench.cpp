@@ -12,36 +12,14 @@
 #include "bench/bare_client.h"
 #include "bench/engine_harness.h"
 #include "text/code_pages.h"
+#include "bench/sample_chunks.h"
 #include "tools/backend/test_backend.h"
 
 namespace {
 
-constexpr std::size_t kJobChunks = 1000;
 // TranslateText calls per measured batch; a fresh back end for each batch
 // keeps its per-exchange threads from piling up.
 constexpr std::size_t kCallsPerBatch = 200;
-
-const std::vector<std::u16string>& Chunks() {
-    static const std::vector<std::u16string> chunks = [] {
-        const std::u16string words[] = {u"\u0645\u0631\u062D\u0628\u0627",  // hello
-                                        u"\u0639\u0627\u0644\u0645",        // world
-                                        u"\u0643\u062A\u0627\u0628",        // book
-                                        u"\u0628\u064A\u062A", u"\u0648"};  // house, and
-        std::vector<std::u16string> list;
-        for (std::size_t i = 0; i < kJobChunks; ++i) {
-            std::u16string chunk =
-                words[i % 5] + u" " + words[(i + 2) % 5] + u" " + words[(i + 3) % 5];
-            // A number the back end does not know comes back marked.
-            chunk.push_back(u' ');
-            for (char c : std::to_string(i)) {
-                chunk.push_back(static_cast<char16_t>(c));
-            }
-            list.push_back(std::move(chunk));
-        }
-        return list;
-    }();
-    return chunks;
-}
 
 // Everything a batch needs that is not measured: a back end of its own.
 class Batch {
@@ -69,9 +47,10 @@ void JobEngine(benchmark::State& state) {
         state.PauseTiming();
         auto batch = std::make_unique<Batch>();
         state.ResumeTiming();
-        const bool ok = bench::RunJob(*engine.engine.get(), engine.options.get(), Chunks());
+        const bool ok =
+            bench::RunJob(*engine.engine.get(), engine.options.get(), bench::JobChunks());
         state.PauseTiming();
-        if (!ok || batch->Requests() != kJobChunks) {
+        if (!ok || batch->Requests() != bench::kJobChunks) {
             state.SkipWithError("the job did not translate every chunk");
         }
         batch.reset();
@@ -80,7 +59,7 @@ void JobEngine(benchmark::State& state) {
             break;
         }
     }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kJobChunks));
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * bench::kJobChunks));
 }
 
 void JobBareClient(benchmark::State& state) {
@@ -90,7 +69,7 @@ void JobBareClient(benchmark::State& state) {
         auto batch = std::make_unique<Batch>();
         // Only the exchanges are measured: the requests are ready beforehand.
         std::vector<std::string> requests;
-        for (const std::u16string& chunk : Chunks()) {
+        for (const std::u16string& chunk : bench::JobChunks()) {
             requests.push_back(
                 bench::BackendRequest(path, batch->Port(), WideToNarrow(chunk, kCodePageUtf8)));
         }
@@ -111,12 +90,12 @@ void JobBareClient(benchmark::State& state) {
             break;
         }
     }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kJobChunks));
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * bench::kJobChunks));
 }
 
 void TranslateTextPerCall(benchmark::State& state) {
     Engine engine;
-    const UniqueBstr source = UniqueBstr::Copy(Chunks()[7]);
+    const UniqueBstr source = UniqueBstr::Copy(bench::JobChunks()[7]);
     for (auto _ : state) {
         state.PauseTiming();
         auto batch = std::make_unique<Batch>();

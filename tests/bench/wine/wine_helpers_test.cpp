@@ -13,7 +13,7 @@
 #include "bench/wine/bench_options.h"
 #include "bench/wine/process_times.h"
 #include "bench/wine/request_replay.h"
-#include "bench/wine/sample_chunks.h"
+#include "bench/sample_chunks.h"
 #include "bench/wine/server_registration.h"
 #include "tools/backend/test_backend.h"
 

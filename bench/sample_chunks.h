@@ -10,7 +10,7 @@ namespace bench {
 
 inline constexpr std::size_t kJobChunks = 1000;
 
-// The same chunks, in the same order, as the native per-chunk benchmark.
+// The same chunks, in the same order, natively and under Wine.
 const std::vector<std::u16string>& JobChunks();
 
 }  // namespace bench

@@ -1,4 +1,4 @@
-#include "bench/wine/sample_chunks.h"
+#include "bench/sample_chunks.h"
 
 namespace bench {
 
