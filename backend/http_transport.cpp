@@ -156,6 +156,27 @@ bool SendRequest(HINTERNET request, std::string_view body) {
     }
 }
 
+std::optional<std::string> ErrorStatus(HINTERNET request) {
+    DWORD status = 0;
+    DWORD statusLength = sizeof status;
+    if (HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                       &statusLength, nullptr) == FALSE ||
+        status < 400 || status > 599) {
+        return std::nullopt;
+    }
+    std::string line = std::to_string(status);
+    // A reason longer than the buffer is left out rather than fetched whole.
+    char reason[kMaxStatusTextBytes + 1] = {};
+    DWORD reasonLength = sizeof reason;
+    if (HttpQueryInfoA(request, HTTP_QUERY_STATUS_TEXT, reason, &reasonLength, nullptr) != FALSE &&
+        reason[0] != '\0') {
+        line += ' ';
+        line.append(reason,
+                    strnlen(reason, std::min<std::size_t>(reasonLength, kMaxStatusTextBytes)));
+    }
+    return line;
+}
+
 BackendAnswer ReadResponse(HINTERNET request) {
     BackendAnswer answer;
     // Sized for the announced length up front, so that a large answer is not
@@ -210,6 +231,12 @@ std::optional<std::string> PostToBackend(const std::string& path, std::string_vi
     if (!SendRequest(request.Get(), body)) {
         throw StringException("The translation back end at " + BackendAddress() +
                               " did not answer (error " + std::to_string(GetLastError()) + ").");
+    }
+    // An error page is the back end's complaint, never a translation; its body
+    // is not read.
+    if (std::optional<std::string> status = ErrorStatus(request.Get())) {
+        throw StringException("The translation back end at " + BackendAddress() + " answered " +
+                              *status + ".");
     }
     BackendAnswer answer = ReadResponse(request.Get());
     switch (answer.end) {

@@ -65,10 +65,18 @@ struct BackendAnswer {
     std::uint64_t announced = 0;  // Content-Length, when End::CutShort
 };
 
-// Reads the whole answer body; the HTTP status is not looked at.
+// Reads the whole answer body, whatever its status.
 BackendAnswer ReadResponse(HINTERNET request);
+
+// Reason phrases longer than this are cut: the text ends up in a message.
+inline constexpr std::size_t kMaxStatusTextBytes = 128;
+
+// The answer's status line without its version ("404 Not Found"), or nullopt
+// when the answer's status is not 400 to 599 or cannot be had.
+std::optional<std::string> ErrorStatus(HINTERNET request);
 
 // One whole exchange. Returns nullopt when no handle could be had (nothing was
 // sent), the answer's bytes otherwise; throws StringException naming the back
-// end when it could not be reached or its answer is not whole.
+// end when it could not be reached, answered with an error status or its
+// answer is not whole.
 std::optional<std::string> PostToBackend(const std::string& path, std::string_view body);

@@ -49,6 +49,7 @@ inline constexpr DWORD INTERNET_OPTION_CONNECTED_STATE = 50;
 
 inline constexpr DWORD HTTP_QUERY_CONTENT_LENGTH = 5;
 inline constexpr DWORD HTTP_QUERY_STATUS_CODE = 19;
+inline constexpr DWORD HTTP_QUERY_STATUS_TEXT = 20;
 inline constexpr DWORD HTTP_QUERY_FLAG_NUMBER = 0x20000000;
 inline constexpr DWORD HTTP_STATUS_PROXY_AUTH_REQ = 407;
 
@@ -68,6 +69,7 @@ inline constexpr DWORD ERROR_INTERNET_CONNECTION_RESET = 12031;
 inline constexpr DWORD ERROR_INTERNET_FORCE_RETRY = 12032;
 inline constexpr DWORD ERROR_HTTP_HEADER_NOT_FOUND = 12150;
 inline constexpr DWORD ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
+inline constexpr DWORD ERROR_HTTP_INVALID_QUERY_REQUEST = 12154;
 
 HINTERNET InternetOpenA(LPCSTR agent, DWORD accessType, LPCSTR proxy, LPCSTR proxyBypass,
                         DWORD flags);

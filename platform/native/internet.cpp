@@ -61,6 +61,7 @@ struct Connection : HandleObject {
 
 struct Response {
     DWORD status = 0;
+    std::string reason;
     std::optional<std::uint64_t> contentLength;
     std::string pending;  // body bytes that arrived together with the headers
     std::uint64_t delivered = 0;
@@ -251,6 +252,9 @@ DWORD ReadResponseHead(Request& request, Response& response) {
         return ERROR_HTTP_INVALID_SERVER_RESPONSE;
     }
     response.status = static_cast<DWORD>(*status);
+    if (statusLine.size() > space + 5) {
+        response.reason = Trim(statusLine.substr(space + 5));
+    }
 
     std::size_t position = lineEnd == std::string_view::npos ? block.size() : lineEnd + 1;
     while (position < block.size()) {
@@ -523,9 +527,16 @@ BOOL HttpQueryInfoA(HINTERNET requestHandle, DWORD infoLevel, LPVOID buffer, LPD
         return Fail(ERROR_HTTP_HEADER_NOT_FOUND);
     }
     std::uint64_t value = 0;
+    std::optional<std::string> text;  // set for the one header that is not a number
     switch (infoLevel & 0xFFFF) {
         case HTTP_QUERY_STATUS_CODE:
             value = request->response->status;
+            break;
+        case HTTP_QUERY_STATUS_TEXT:
+            if (infoLevel & HTTP_QUERY_FLAG_NUMBER) {
+                return Fail(ERROR_HTTP_INVALID_QUERY_REQUEST);
+            }
+            text = request->response->reason;
             break;
         case HTTP_QUERY_CONTENT_LENGTH:
             if (!request->response->contentLength) {
@@ -536,7 +547,7 @@ BOOL HttpQueryInfoA(HINTERNET requestHandle, DWORD infoLevel, LPVOID buffer, LPD
         default:
             return Fail(ERROR_HTTP_HEADER_NOT_FOUND);
     }
-    if (infoLevel & HTTP_QUERY_FLAG_NUMBER) {
+    if (!text && (infoLevel & HTTP_QUERY_FLAG_NUMBER)) {
         if (buffer == nullptr || *bufferLength < sizeof(DWORD)) {
             *bufferLength = sizeof(DWORD);
             return Fail(ERROR_INSUFFICIENT_BUFFER);
@@ -545,13 +556,15 @@ BOOL HttpQueryInfoA(HINTERNET requestHandle, DWORD infoLevel, LPVOID buffer, LPD
         std::memcpy(buffer, &number, sizeof number);
         *bufferLength = sizeof(DWORD);
     } else {
-        std::string text = std::to_string(value);
-        const DWORD needed = static_cast<DWORD>(text.size() + 1);
+        if (!text) {
+            text = std::to_string(value);
+        }
+        const DWORD needed = static_cast<DWORD>(text->size() + 1);
         if (buffer == nullptr || *bufferLength < needed) {
             *bufferLength = needed;
             return Fail(ERROR_INSUFFICIENT_BUFFER);
         }
-        std::memcpy(buffer, text.c_str(), needed);
+        std::memcpy(buffer, text->c_str(), needed);
         *bufferLength = needed - 1;
     }
     if (index != nullptr) {

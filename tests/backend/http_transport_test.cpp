@@ -86,14 +86,17 @@ TEST(HttpTransport, ReadsWholeAnswersOfEverySize) {
     }
 }
 
-TEST(HttpTransport, StatusIsNotExamined) {
+// An error status is a failed exchange whose message carries the status
+// line; the page itself is never taken as an answer.
+TEST(HttpTransport, ErrorStatusFailsTheExchange) {
     PointedBackend pointed(Fault::ErrorStatus);
     NoHandleLeft guard;
-    EXPECT_EQ(PostToBackend(kGermanPath, "Haus"), std::string(test_backend::kErrorPageBody));
-
-    // An unknown path is the back end's 404 page, taken as the answer too.
+    const std::string prefix = "The translation back end at " + pointed.Address() + " answered ";
+    EXPECT_EQ(FailureOf(kGermanPath, "Haus"), prefix + "500 Internal Server Error.");
+    pointed.backend.SetFault(Fault::TooLarge);
+    EXPECT_EQ(FailureOf(kGermanPath, "Haus"), prefix + "413 Payload Too Large.");
     pointed.backend.SetFault(Fault::None);
-    EXPECT_EQ(PostToBackend("fcgiDispatch.xx", "Haus"), "No pipeline at /fcgiDispatch.xx\n");
+    EXPECT_EQ(FailureOf("fcgiDispatch.xx", "Haus"), prefix + "404 Not Found.");
 }
 
 TEST(HttpTransport, SlowButSteadyAnswerIsReadWhole) {

@@ -148,11 +148,12 @@ TEST(TranslateSegment, FailedExchangesGiveErrorsAndTheSource) {
     }
 }
 
-TEST(TranslateSegment, ErrorPageIsTakenAsTheTranslation) {
-    PointedBackend pointed(Fault::ErrorStatus);
+TEST(TranslateSegment, ErrorPageGivesTheErrorAndTheSource) {
+    PointedBackend pointed(Fault::TooLarge);
     HybridClient client(OptionsFor(u"fa", u"en"));
-    EXPECT_EQ(client.TranslateSegment(u"سلام"),
-              Translation(u"&lt;h1&gt;Pipeline failed&lt;/h1&gt; &amp; stopped"));
+    EXPECT_EQ(client.TranslateSegment(u"سلام <"),
+              u"<Errors>The translation back end at " + Wide(pointed.Address()) +
+                  u" answered 413 Payload Too Large.</Errors>\n" + Translation(u"سلام &lt;"));
 }
 
 TEST(TranslateSegment, OddAnswersStillGiveWellFormedMarkup) {

@@ -37,8 +37,9 @@ struct FaultCase {
     const char* name;
     Fault fault;  // ignored when nothing is at the port
     Expect expect;
-    std::u16string body = {};  // for Expect::Body
-    bool vacantPort = false;   // no back end at all: nothing holds the port
+    // Expect::Body: the translation; Expect::ErrorAndSource: part of the message.
+    std::u16string text = {};
+    bool vacantPort = false;  // no back end at all: nothing holds the port
 };
 
 std::string Narrow(const std::u16string& text) {
@@ -114,11 +115,13 @@ TEST_P(FaultMatrix, JobEndsWithSoundMarkupAndFreesTheClientLock) {
                 ASSERT_TRUE(parsed->hasErrors);
                 EXPECT_NE(Narrow(parsed->errors).find(backendName), std::string::npos)
                     << Narrow(parsed->errors);
+                EXPECT_NE(parsed->errors.find(c.text), std::u16string::npos)
+                    << Narrow(parsed->errors);
                 EXPECT_EQ(Narrow(parsed->translation), Narrow(kChunks[i]));
                 break;
             case Expect::Body:
                 EXPECT_FALSE(parsed->hasErrors) << Narrow(parsed->errors);
-                EXPECT_EQ(Narrow(parsed->translation), Narrow(c.body));
+                EXPECT_EQ(Narrow(parsed->translation), Narrow(c.text));
                 break;
         }
     }
@@ -146,9 +149,9 @@ const FaultCase kCases[] = {
     // A proxy that never lets the request through is a failed exchange, not
     // a translation reading "Proxy authentication required".
     {"ProxyAuthAlways", Fault::ProxyAuthAlways, Expect::ErrorAndSource},
-    // The status is not looked at: the (escaped) error page is the answer.
-    {"ErrorStatus", Fault::ErrorStatus, Expect::Body,
-     NarrowToWide(test_backend::kErrorPageBody, kCodePageUtf8)},
+    // An error page is the back end's complaint, never the translation.
+    {"ErrorStatus", Fault::ErrorStatus, Expect::ErrorAndSource, u"500 Internal Server Error"},
+    {"TooLarge", Fault::TooLarge, Expect::ErrorAndSource, u"413 Payload Too Large"},
     {"HugeBody", Fault::HugeBody, Expect::ErrorAndSource},
     // The answer ends at its first zero character.
     {"NulInBody", Fault::NulInBody, Expect::Translation},

@@ -241,6 +241,16 @@ TEST_F(HostCommandsTest, BackEndDownIsToldApartFromAnEmptyTranslation) {
     EXPECT_EQ(run.code, kExitChunkErrors);
     EXPECT_NE(run.err.find("chunk 1: the back end returned no text"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("chunk 2: the back end returned no text"), std::string::npos);
+
+    // An error page is the back end's complaint, not a translation.
+    StartBackend(test_backend::Fault::TooLarge);
+    run = Host({"translate", "--from", "it", "--to", "en"}, "ciao\n");
+    EXPECT_EQ(run.code, kExitChunkErrors);
+    EXPECT_EQ(run.out, "ciao\n");
+    EXPECT_NE(run.err.find("chunk 1: The translation back end at localhost:11000 answered 413 "
+                           "Payload Too Large.\n"),
+              std::string::npos)
+        << run.err;
 }
 
 TEST_F(HostCommandsTest, AJobThatCannotWriteItsOutputFails) {

@@ -186,6 +186,12 @@ TEST(TestBackend, ScriptedFaultsOnTheWire) {
         EXPECT_EQ(answer.Body(), test_backend::kErrorPageBody);
     }
     {
+        TestBackend backend(0, Fault::TooLarge);
+        RawAnswer answer = Exchange(backend.Port(), request);
+        EXPECT_EQ(answer.bytes.rfind("HTTP/1.0 413 Payload Too Large\r\n", 0), 0u);
+        EXPECT_EQ(answer.Body(), test_backend::kTooLargeBody);
+    }
+    {
         TestBackend backend(0, Fault::ProxyAuthOnce);
         RawAnswer first = Exchange(backend.Port(), request);
         RawAnswer second = Exchange(backend.Port(), request);
@@ -282,10 +288,11 @@ TEST(TestBackend, RefusesAPortThatIsTaken) {
 }
 
 TEST(TestBackend, FaultNamesRoundTrip) {
-    const Fault all[] = {
-        Fault::None,      Fault::ErrorStatus, Fault::ProxyAuthOnce, Fault::ProxyAuthAlways,
-        Fault::NoAnswer,  Fault::SlowTrickle, Fault::ResetMidBody,  Fault::HugeBody,
-        Fault::NulInBody, Fault::InvalidUtf8, Fault::ShortBody,     Fault::NotListening};
+    const Fault all[] = {Fault::None,          Fault::ErrorStatus,     Fault::TooLarge,
+                         Fault::ProxyAuthOnce, Fault::ProxyAuthAlways, Fault::NoAnswer,
+                         Fault::SlowTrickle,   Fault::ResetMidBody,    Fault::HugeBody,
+                         Fault::NulInBody,     Fault::InvalidUtf8,     Fault::ShortBody,
+                         Fault::NotListening};
     for (Fault fault : all) {
         const std::string_view name = test_backend::FaultName(fault);
         EXPECT_EQ(test_backend::FaultFromName(name), fault) << name;

@@ -6,9 +6,10 @@
 namespace test_backend {
 namespace {
 
-constexpr std::array<std::pair<Fault, std::string_view>, 12> kNames{{
+constexpr std::array<std::pair<Fault, std::string_view>, 13> kNames{{
     {Fault::None, "none"},
     {Fault::ErrorStatus, "error-status"},
+    {Fault::TooLarge, "too-large"},
     {Fault::ProxyAuthOnce, "proxy-auth-once"},
     {Fault::ProxyAuthAlways, "proxy-auth-always"},
     {Fault::NoAnswer, "no-answer"},
@@ -42,7 +43,7 @@ std::optional<Fault> FaultFromName(std::string_view name) {
 }
 
 std::string_view AllFaultNames() {
-    return "none error-status proxy-auth-once proxy-auth-always no-answer slow-trickle "
+    return "none error-status too-large proxy-auth-once proxy-auth-always no-answer slow-trickle "
            "reset-mid-body huge-body nul-in-body invalid-utf8 short-body not-listening";
 }
 

@@ -242,6 +242,10 @@ void TestBackend::Respond(net::Socket& connection, const RecordedRequest& reques
             Send(connection, Head("500 Internal Server Error", kErrorPageBody.size()) +
                                  std::string(kErrorPageBody));
             return;
+        case Fault::TooLarge:
+            Send(connection,
+                 Head("413 Payload Too Large", kTooLargeBody.size()) + std::string(kTooLargeBody));
+            return;
         case Fault::ProxyAuthOnce:
         case Fault::ProxyAuthAlways:
             if (script.fault == Fault::ProxyAuthAlways || firstProxyDemand) {

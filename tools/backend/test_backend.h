@@ -20,6 +20,7 @@ namespace test_backend {
 enum class Fault {
     None,             // 200 with the translation (404 with a body for unknown paths)
     ErrorStatus,      // 500 with an HTML error page as the body
+    TooLarge,         // 413 with a one-line complaint, as a back end refusing a big chunk
     ProxyAuthOnce,    // 407 for the first request, then as None
     ProxyAuthAlways,  // 407 for every request
     NoAnswer,         // reads the request and never answers
@@ -34,6 +35,7 @@ enum class Fault {
 
 // Parts of the scripted answers that tests compare against.
 inline constexpr std::string_view kErrorPageBody = "<h1>Pipeline failed</h1> & stopped";
+inline constexpr std::string_view kTooLargeBody = "Request too large\n";
 inline constexpr std::string_view kProxyAuthBody = "Proxy authentication required";
 inline constexpr std::string_view kNulTail = " hidden tail";
 inline constexpr std::string_view kInvalidUtf8Body = "bad \x80 byte \xFF";
