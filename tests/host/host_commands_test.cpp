@@ -281,6 +281,20 @@ TEST_F(HostCommandsTest, UnreadableInputIsRefusedBeforeTheEngineIsAsked) {
     run = Host({"translate", "--from", "de", "--to", "en", latin1});
     EXPECT_EQ(run.code, kExitUnreadableInput);
     EXPECT_NE(run.err.find("is not UTF-8 text (byte 2)"), std::string::npos) << run.err;
+
+    // The engine would stop at a NUL: at a line's start it ends the job, inside
+    // a line it drops the rest of the line.
+    run = Host({"translate", "--from", "de", "--to", "en"}, std::string("Haus\n\0Buch\n", 11));
+    EXPECT_EQ(run.code, kExitUnreadableInput);
+    EXPECT_NE(run.err.find("standard input holds a NUL character (byte 5)"), std::string::npos)
+        << run.err;
+    const std::string utf16 = WriteInput("utf16.txt", std::string("H\0a\0u\0s\0", 8));
+    run = Host({"translate", "--from", "de", "--to", "en", utf16});
+    EXPECT_EQ(run.code, kExitUnreadableInput);
+    EXPECT_NE(run.err.find("holds a NUL character (byte 1); it looks like UTF-16"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.out, "");
     EXPECT_EQ(backend_->RequestCount(), 0u);
 }
 

@@ -2,13 +2,16 @@
 // progress line, and how the command line is understood.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "backend/features_document.h"
 #include "tools/host/command_line.h"
+#include "tools/host/exit_codes.h"
 #include "tools/host/features_view.h"
+#include "tools/host/job_outcome.h"
 #include "tools/host/progress_meter.h"
 #include "tools/host/utf8_text.h"
 
@@ -158,6 +161,31 @@ TEST(CommandLine, RefusesWhatItCannotUnderstand) {
         std::string error;
         EXPECT_FALSE(ParseCommandLine(c.args, error).has_value()) << c.args.back();
         EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+}
+
+TEST(JobOutcome, AJobIsWholeOnlyWhenEveryChunkCameBack) {
+    struct Case {
+        std::optional<bool> outcome;
+        std::size_t written;
+        const char* message;  // nullptr: the job succeeded
+    };
+    const Case cases[] = {
+        {true, 3, nullptr},
+        {true, 2, "the job ended early: only 2 of 3 chunks came back"},
+        {true, 0, "the job ended early: only 0 of 3 chunks came back"},
+        {false, 3, "the job failed after 3 of 3 chunks"},
+        {std::nullopt, 3, "the engine never reported its end"},
+    };
+    for (const Case& c : cases) {
+        JobRecord record;
+        record.chunksWritten = c.written;
+        const std::optional<JobFailure> failure = JobFailed(S_OK, c.outcome, record, 3);
+        ASSERT_EQ(failure.has_value(), c.message != nullptr) << c.written;
+        if (failure) {
+            EXPECT_EQ(failure->code, kExitJobFailed);
+            EXPECT_NE(failure->message.find(c.message), std::string::npos) << failure->message;
+        }
     }
 }
 

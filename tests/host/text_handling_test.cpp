@@ -170,8 +170,10 @@ TEST(Markup, ReadsTheTranslationAndAnyErrorsOfAChunk) {
          {u"Unsupported language pair for hybrid engine"},
          u"a<b",
          true},
-        // Messages are not escaped: they run to their closing tag.
-        {u"<Errors>x < y & z</Errors>\n<Translation>t</Translation>\n", {u"x < y & z"}, u"t", true},
+        {u"<Errors>x &lt; y &amp;amp; z</Errors>\n<Translation>t</Translation>\n",
+         {u"x < y &amp; z"},
+         u"t",
+         true},
         {u"<Errors>one</Errors>\n<Errors>two</Errors>\n<Translation>t</Translation>\n",
          {u"one", u"two"},
          u"t",

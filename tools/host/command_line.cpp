@@ -169,9 +169,11 @@ Exit codes:
   3  engine not registered: no entry for the direction, or an unknown ProgID
   4  the engine could not be created (activation failed)
   5  back end down: nothing listens on localhost:11000
-  6  the input file cannot be read or is not UTF-8 text
-  7  the job failed: the engine reported it with 0, never reported its end,
-     or the translation could not be written
+  6  the input file cannot be read, is not UTF-8 text or holds a NUL
+     character
+  7  the job failed: the engine reported it with 0, never reported its end
+     or returned fewer chunks than were sent, or the translation could not
+     be written
 )";
 }
 

@@ -10,8 +10,8 @@ enum ExitCode : int {
     kExitNotRegistered = 3,     // no engine entry or ProgID for the request
     kExitActivationFailed = 4,  // the engine class could not be created
     kExitBackendDown = 5,       // nothing listens on localhost:11000
-    kExitUnreadableInput = 6,   // the input file could not be read or is not UTF-8
-    kExitJobFailed = 7,         // the job completed with 0 or never reported its end
+    kExitUnreadableInput = 6,   // the input cannot be read, is not UTF-8 or holds a NUL
+    kExitJobFailed = 7,         // the job failed, never reported its end or ended early
 };
 
 }  // namespace host

@@ -54,12 +54,20 @@ bool ReadInputText(const std::string& name, std::istream& standardInput, std::u1
     if (!ReadBytes(name, standardInput, bytes, error)) {
         return false;
     }
+    const std::string what = name == "-" ? std::string("standard input") : "\"" + name + "\"";
     DecodeFailure failure;
     std::optional<DecodedText> decoded = DecodeUtf8Strict(bytes, &failure);
     if (!decoded) {
-        const std::string what = name == "-" ? std::string("standard input") : "\"" + name + "\"";
         error = what + " is not UTF-8 text (byte " + std::to_string(failure.offset) + "); " +
                 failure.hint;
+        return false;
+    }
+    // The engine reads a chunk only up to its first NUL, and a chunk that
+    // starts with one ends the job: such text cannot be translated whole.
+    if (const std::size_t nul = bytes.find('\0'); nul != std::string::npos) {
+        error = what + " holds a NUL character (byte " + std::to_string(nul) + "); " +
+                (LooksLikeUtf16(bytes) ? "it looks like UTF-16; save it as UTF-8"
+                                       : "remove it and try again");
         return false;
     }
     text = std::move(decoded->text);

@@ -87,7 +87,7 @@ std::u16string DecodeXmlText(std::u16string_view text) {
 ChunkMarkup ParseChunkMarkup(std::u16string_view markup) {
     ChunkMarkup result;
     std::size_t position = 0;
-    // Error messages are written unescaped, so each runs to its closing tag.
+    // Escaped content cannot hold a tag, so each message runs to its closing tag.
     for (;;) {
         const std::size_t open = markup.find(kErrorsOpen, position);
         const std::size_t translation = markup.find(kTranslationOpen, position);
@@ -97,10 +97,10 @@ ChunkMarkup ParseChunkMarkup(std::u16string_view markup) {
         const std::size_t start = open + kErrorsOpen.size();
         const std::size_t close = markup.find(kErrorsClose, start);
         if (close == std::u16string_view::npos) {
-            result.errors.emplace_back(markup.substr(start));
+            result.errors.push_back(DecodeXmlText(markup.substr(start)));
             return result;
         }
-        result.errors.emplace_back(markup.substr(start, close - start));
+        result.errors.push_back(DecodeXmlText(markup.substr(start, close - start)));
         position = close + kErrorsClose.size();
     }
     const std::size_t open = markup.find(kTranslationOpen, position);

@@ -13,7 +13,7 @@ namespace host {
 std::u16string DecodeXmlText(std::u16string_view text);
 
 struct ChunkMarkup {
-    std::vector<std::u16string> errors;  // content of each Errors element, verbatim
+    std::vector<std::u16string> errors;  // decoded content of each Errors element
     std::u16string translation;          // decoded content of the Translation element
     bool wellFormed = false;             // false: no Translation element was found
 };

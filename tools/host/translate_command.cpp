@@ -14,6 +14,7 @@
 #include "tools/host/exit_codes.h"
 #include "tools/host/host_objects.h"
 #include "tools/host/input_file.h"
+#include "tools/host/job_outcome.h"
 #include "tools/host/markup.h"
 #include "tools/host/progress_meter.h"
 #include "tools/host/utf8_text.h"
@@ -75,14 +76,6 @@ int ChooseProgId(const HostOptions& options, HostIo& io, std::string& progId) {
     progId = entry->progId;
     return kExitOk;
 }
-
-// What the sink saw, chunk by chunk.
-struct JobRecord {
-    std::size_t chunksWritten = 0;
-    std::size_t chunksWithErrors = 0;
-    std::vector<std::size_t> emptyChunks;  // 1-based numbers
-    bool outputFailed = false;
-};
 
 }  // namespace
 
@@ -164,19 +157,10 @@ int RunTranslate(const HostOptions& options, HostIo& io) {
     progress.Finish();
     const std::optional<bool> outcome = sink->Outcome();
 
-    if (FAILED(result)) {
-        Complain(io, "the engine's Translate call failed with " + HresultText(result));
-        return kExitJobFailed;
-    }
-    if (!outcome) {
-        Complain(io, "the job failed: the engine never reported its end");
-        return kExitJobFailed;
-    }
-    if (!*outcome) {
-        Complain(io, "the job failed after " + std::to_string(record.chunksWritten) + " of " +
-                         std::to_string(layout.chunks.size()) + " chunks" +
-                         (record.outputFailed ? ": the translation could not be written" : ""));
-        return kExitJobFailed;
+    if (const std::optional<JobFailure> failure =
+            JobFailed(result, outcome, record, layout.chunks.size())) {
+        Complain(io, failure->message);
+        return failure->code;
     }
     if (!record.emptyChunks.empty()) {
         if (!BackendListening()) {

@@ -17,6 +17,8 @@ void AppendCodePoint(std::u16string& out, std::uint32_t value) {
     out += static_cast<char16_t>(0xDC00 + (value & 0x3FF));
 }
 
+}  // namespace
+
 bool LooksLikeUtf16(std::string_view bytes) {
     if (bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
                               (bytes[0] == '\xFE' && bytes[1] == '\xFF'))) {
@@ -30,8 +32,6 @@ bool LooksLikeUtf16(std::string_view bytes) {
     }
     return sample >= 4 && zeros * 3 >= sample;
 }
-
-}  // namespace
 
 std::optional<DecodedText> DecodeUtf8Strict(std::string_view bytes, DecodeFailure* failure) {
     DecodedText result;

@@ -24,6 +24,10 @@ struct DecodeFailure {
 // forms, surrogates, values beyond U+10FFFF and cut sequences.
 std::optional<DecodedText> DecodeUtf8Strict(std::string_view bytes, DecodeFailure* failure);
 
+// True when the bytes look like UTF-16 text: a byte-order mark of it, or a
+// zero in every other byte as ASCII in UTF-16 has.
+bool LooksLikeUtf16(std::string_view bytes);
+
 // Encodes UTF-16 as UTF-8; a lone surrogate becomes U+FFFD.
 std::string EncodeUtf8(std::u16string_view text);
 
