@@ -287,6 +287,9 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyCla
     if (const LONG split = SplitSubKey(subKey, names); split != ERROR_SUCCESS) {
         return split;
     }
+    if (at.path.size() + names.size() > native_registry::kMaxKeyDepth) {
+        return Status(ERROR_INVALID_PARAMETER);
+    }
     access = ExpandGenericRights(access);
     if ((access & kChangingRights) != 0 && ChangeDenied(at)) {
         return Status(ERROR_ACCESS_DENIED);

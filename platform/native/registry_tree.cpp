@@ -431,6 +431,10 @@ Tree ParseTree(std::string_view text) {
             } else {
                 throw FormatError(line, "unknown root key \"" + components.front() + "\"");
             }
+            if (components.size() - 1 > kMaxKeyDepth) {
+                throw FormatError(line,
+                                  "key more than " + std::to_string(kMaxKeyDepth) + " levels deep");
+            }
             for (std::size_t i = 1; i < components.size(); ++i) {
                 if (components[i].empty() || components[i].size() > kMaxKeyNameBytes) {
                     throw FormatError(line, "empty or overlong key name");

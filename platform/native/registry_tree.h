@@ -20,6 +20,10 @@ namespace native_registry {
 inline constexpr std::size_t kMaxKeyNameBytes = 510;
 // The same reasoning for value names (16383 characters).
 inline constexpr std::size_t kMaxValueNameBytes = 32766;
+// Keys lie at most this many levels below their hive, as on Windows. The
+// limit also keeps the recursive writer and the keys' destructors within the
+// stack.
+inline constexpr std::size_t kMaxKeyDepth = 512;
 
 bool NamesEqual(std::string_view a, std::string_view b);
 

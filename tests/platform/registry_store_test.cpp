@@ -43,6 +43,15 @@ std::vector<BYTE> Bytes(std::string_view text) {
     return {text.begin(), text.end()};
 }
 
+// "k\k\...\k", `levels` names deep.
+std::string DeepPath(std::size_t levels) {
+    std::string path = "k";
+    for (std::size_t i = 1; i < levels; ++i) {
+        path += "\\k";
+    }
+    return path;
+}
+
 // Structural equality, including the order of children and values.
 void ExpectSameKey(const Key& a, const Key& b) {
     EXPECT_EQ(a.Name(), b.Name());
@@ -113,6 +122,8 @@ TEST(RegistryTreeTest, UnreadableTextsNameTheirLine) {
         {header + "[HKEY_CURRENT_USER]\n\"v\"=dword:1 trailing\n", 3},
         {header + "[HKEY_CURRENT_USER]\n\"\"=\"use @\"\n", 3},
         {header + "[HKEY_CURRENT_USER]\nv=1\n", 3},
+        {header + "[HKEY_CURRENT_USER\\" + DeepPath(513) + "]\n", 2},
+        {header + "[HKEY_CURRENT_USER\\" + DeepPath(200000) + "]\n", 2},
     };
     for (const auto& [text, line] : cases) {
         try {
@@ -124,6 +135,7 @@ TEST(RegistryTreeTest, UnreadableTextsNameTheirLine) {
     }
     EXPECT_NO_THROW(ParseTree(""));
     EXPECT_NO_THROW(ParseTree(header + "[HKEY_CURRENT_USER\\A]\r\n\"v\"=dword:1\r\n"));
+    EXPECT_NO_THROW(ParseTree(header + "[HKEY_CURRENT_USER\\" + DeepPath(512) + "]\n"));
 }
 
 class RegistryStoreTest : public ::testing::Test {
@@ -372,6 +384,23 @@ TEST_F(RegistryStoreTest, HandlesAreCheckedAndTheirRightsEnforced) {
     EXPECT_EQ(RegCreateKeyExA(queryOnly.get(), "Sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                               created.put(), nullptr),
               static_cast<LONG>(ERROR_ACCESS_DENIED));
+}
+
+// Keys lie at most 512 levels below their hive, counted from the hive also
+// when created below an open key.
+TEST_F(RegistryStoreTest, KeysDeeperThan512LevelsAreRefused) {
+    UniqueHkey deepest = CreateKey(HKEY_CURRENT_USER, DeepPath(512));
+    ASSERT_TRUE(deepest);
+    UniqueHkey key;
+    EXPECT_EQ(RegCreateKeyExA(deepest.get(), "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
+                              nullptr),
+              static_cast<LONG>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, DeepPath(511).c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+              static_cast<LONG>(ERROR_INVALID_PARAMETER));
+    EXPECT_FALSE(key);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, DeepPath(512).c_str(), 0, KEY_READ, key.put()),
+              ERROR_SUCCESS);
 }
 
 TEST_F(RegistryStoreTest, DefaultLocationIsInTheUsersConfigurationFolder) {
