@@ -18,7 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "platform/sockets.h"
 
@@ -81,28 +81,30 @@ struct Request : HandleObject {
 };
 
 // Live handles; anything else passed in is refused instead of dereferenced.
+// Each call holds a reference to its object, so that a handle closed by
+// another thread meanwhile is freed only when the call is over.
 std::mutex g_handlesMutex;
-std::unordered_set<HandleObject*> g_handles;
+std::unordered_map<HandleObject*, std::shared_ptr<HandleObject>> g_handles;
 
 std::atomic<DWORD> g_errorDlgResult{ERROR_CANCELLED};
 std::atomic<unsigned> g_errorDlgCalls{0};
 
 HINTERNET Register(std::unique_ptr<HandleObject> object) {
     std::lock_guard<std::mutex> guard(g_handlesMutex);
-    HandleObject* raw = object.release();
-    g_handles.insert(raw);
+    HandleObject* raw = object.get();
+    g_handles.emplace(raw, std::move(object));
     return raw;
 }
 
-HandleObject* Find(HINTERNET handle) {
+std::shared_ptr<HandleObject> Find(HINTERNET handle) {
     std::lock_guard<std::mutex> guard(g_handlesMutex);
     auto found = g_handles.find(static_cast<HandleObject*>(handle));
-    return found == g_handles.end() ? nullptr : *found;
+    return found == g_handles.end() ? nullptr : found->second;
 }
 
 template <typename T>
-T* FindAs(HINTERNET handle, Kind kind) {
-    HandleObject* object = Find(handle);
+std::shared_ptr<T> FindAs(HINTERNET handle, Kind kind) {
+    std::shared_ptr<HandleObject> object = Find(handle);
     if (object == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
@@ -111,7 +113,7 @@ T* FindAs(HINTERNET handle, Kind kind) {
         SetLastError(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
         return nullptr;
     }
-    return static_cast<T*>(object);
+    return std::static_pointer_cast<T>(object);
 }
 
 BOOL Fail(DWORD error) {
@@ -312,7 +314,7 @@ BOOL InternetSetOptionA(HINTERNET handle, DWORD option, LPVOID buffer, DWORD buf
         }
         return Fail(ERROR_INTERNET_INVALID_OPTION);
     }
-    HandleObject* object = Find(handle);
+    const std::shared_ptr<HandleObject> object = Find(handle);
     if (object == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
     }
@@ -352,7 +354,7 @@ BOOL InternetSetOptionA(HINTERNET handle, DWORD option, LPVOID buffer, DWORD buf
 }
 
 BOOL InternetQueryOptionA(HINTERNET handle, DWORD option, LPVOID buffer, LPDWORD bufferLength) {
-    HandleObject* object = Find(handle);
+    const std::shared_ptr<HandleObject> object = Find(handle);
     if (object == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
     }
@@ -396,7 +398,7 @@ BOOL InternetQueryOptionA(HINTERNET handle, DWORD option, LPVOID buffer, LPDWORD
 HINTERNET InternetConnectA(HINTERNET internet, LPCSTR serverName, INTERNET_PORT serverPort,
                            LPCSTR userName, LPCSTR password, DWORD service, DWORD /*flags*/,
                            DWORD_PTR /*context*/) {
-    Session* session = FindAs<Session>(internet, Kind::Session);
+    const std::shared_ptr<Session> session = FindAs<Session>(internet, Kind::Session);
     if (session == nullptr) {
         return nullptr;
     }
@@ -419,7 +421,8 @@ HINTERNET InternetConnectA(HINTERNET internet, LPCSTR serverName, INTERNET_PORT 
 HINTERNET HttpOpenRequestA(HINTERNET connectionHandle, LPCSTR verb, LPCSTR objectName,
                            LPCSTR version, LPCSTR /*referrer*/, LPCSTR* /*acceptTypes*/,
                            DWORD /*flags*/, DWORD_PTR /*context*/) {
-    Connection* connection = FindAs<Connection>(connectionHandle, Kind::Connection);
+    const std::shared_ptr<Connection> connection =
+        FindAs<Connection>(connectionHandle, Kind::Connection);
     if (connection == nullptr) {
         return nullptr;
     }
@@ -437,7 +440,7 @@ HINTERNET HttpOpenRequestA(HINTERNET connectionHandle, LPCSTR verb, LPCSTR objec
 
 BOOL HttpSendRequestA(HINTERNET requestHandle, LPCSTR headers, DWORD headersLength, LPVOID optional,
                       DWORD optionalLength) {
-    Request* request = FindAs<Request>(requestHandle, Kind::Request);
+    const std::shared_ptr<Request> request = FindAs<Request>(requestHandle, Kind::Request);
     if (request == nullptr) {
         return FALSE;
     }
@@ -513,7 +516,7 @@ BOOL HttpSendRequestA(HINTERNET requestHandle, LPCSTR headers, DWORD headersLeng
 
 BOOL HttpQueryInfoA(HINTERNET requestHandle, DWORD infoLevel, LPVOID buffer, LPDWORD bufferLength,
                     LPDWORD index) {
-    Request* request = FindAs<Request>(requestHandle, Kind::Request);
+    const std::shared_ptr<Request> request = FindAs<Request>(requestHandle, Kind::Request);
     if (request == nullptr) {
         return FALSE;
     }
@@ -574,7 +577,7 @@ BOOL HttpQueryInfoA(HINTERNET requestHandle, DWORD infoLevel, LPVOID buffer, LPD
 }
 
 BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead) {
-    Request* request = FindAs<Request>(file, Kind::Request);
+    const std::shared_ptr<Request> request = FindAs<Request>(file, Kind::Request);
     if (request == nullptr) {
         return FALSE;
     }
@@ -625,7 +628,7 @@ BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD bytesToRead, LPDWORD 
 }
 
 BOOL InternetCloseHandle(HINTERNET handle) {
-    HandleObject* object = nullptr;
+    std::shared_ptr<HandleObject> object;
     {
         std::lock_guard<std::mutex> guard(g_handlesMutex);
         auto found = g_handles.find(static_cast<HandleObject*>(handle));
@@ -633,10 +636,10 @@ BOOL InternetCloseHandle(HINTERNET handle) {
             SetLastError(ERROR_INVALID_HANDLE);
             return FALSE;
         }
-        object = *found;
+        object = std::move(found->second);
         g_handles.erase(found);
     }
-    delete object;
+    // Freed here, or by the last call still using it.
     return TRUE;
 }
 
