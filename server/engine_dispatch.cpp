@@ -131,10 +131,14 @@ const Member* FindMember(DISPID id) {
     return nullptr;
 }
 
-// Arguments arrive last first; a by-reference argument is read through.
+// Arguments arrive last first; a by-reference argument is read through, and
+// one without a place to read is of no type at all.
 bool ReadArgument(const VARIANT& value, Kind kind, BSTR& text, IDispatch*& object) {
     const VARTYPE type = static_cast<VARTYPE>(value.vt & ~VT_BYREF);
     const bool byRef = (value.vt & VT_BYREF) != 0;
+    if (byRef && value.byref == nullptr) {
+        return false;
+    }
     if (kind == Kind::Text && type == VT_BSTR) {
         text = byRef ? *value.pbstrVal : value.bstrVal;
         return true;
@@ -183,7 +187,7 @@ HRESULT EngineInvoke(IQNSTranslationEngine* engine, DISPID id, WORD flags, DISPP
     if (member == nullptr || (flags & member->invokeKind) == 0) {
         return DISP_E_MEMBERNOTFOUND;
     }
-    if (params == nullptr) {
+    if (params == nullptr || (params->cArgs != 0 && params->rgvarg == nullptr)) {
         return E_INVALIDARG;
     }
     if (params->cNamedArgs != 0) {
