@@ -1,0 +1,188 @@
+#!/usr/bin/env bash
+# One architecture's installer package under Wine, in a prefix of its own:
+# install, uninstall, then an upgrade from an older package. After each, the
+# server's registry keys must equal what its own /RegServer or /UnregServer
+# writes from the same folder, and the host tool must translate through the
+# installed server (test back end on the engine's port). Where the machine
+# runs no 32-bit programs, the 32-bit package is held to the 64-bit one table
+# by table instead.
+# Usage: package_test.sh x86|x64 WORK_DIR SERVER_EXE HOST_EXE BACKEND_EXE X64_SERVER_EXE
+set -uo pipefail
+arch=$1 work=$2 server=$3 host=$4 backend=$5 x64_server=$6
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+
+fail() {
+    echo "FAIL ($arch): $*" >&2
+    exit 1
+}
+need() {
+    for file in "$@"; do
+        [ -f "$file" ] || fail "missing $file (scripts/test builds the windows preset first)"
+    done
+}
+
+rm -rf "$work"
+mkdir -p "$work"
+export QN_WINEPREFIX="$work/prefix"
+source "$root/scripts/wine-env.sh"
+
+# A package's tables with what may differ between builds set aside (GUIDs,
+# sizes); with "as-x86", the 64-bit package's own marks (its folder, the 64-bit
+# component attribute, its product name) become the 32-bit ones.
+tables() {
+    local msi=$1 as_x86=${2:-}
+    for table in Directory Component Feature FeatureComponents File CustomAction \
+        InstallExecuteSequence LaunchCondition Upgrade Registry Property; do
+        echo "== $table"
+        msiinfo export "$msi" "$table"
+    done | sed -E 's/\{[0-9A-F-]{36}\}/{GUID}/g' |
+        if [ -n "$as_x86" ]; then
+            sed -e 's/ProgramFiles64Folder/ProgramFilesFolder/' -e 's/ (64-bit)//'
+        else
+            cat
+        fi |
+        awk -F'\t' -v OFS='\t' -v as_x86="$as_x86" '/^== / { table = $0 }
+            table == "== Component" && as_x86 && $4 ~ /^[0-9]+$/ && int($4 / 256) % 2 == 1 { $4 -= 256 }
+            table == "== File" && $4 ~ /^[0-9]+$/ { $4 = "size" }
+            { print }'
+}
+
+if [ "$arch" = x86 ] && [ "$QN_WINE_32BIT" = 0 ]; then
+    echo "$QN_WINE_32BIT_WHY: checking the 32-bit package's tables against the 64-bit one's"
+    need "$server" "$x64_server"
+    x86_msi=$("$root/scripts/package" --arch x86 --exe "$server" --out "$work") || fail "packaging"
+    x64_msi=$("$root/scripts/package" --arch x64 --exe "$x64_server" --out "$work") || fail "packaging"
+    msiinfo suminfo "$x86_msi" | grep -qx 'Template: Intel;1033' || fail "not a 32-bit package"
+    msiinfo suminfo "$x64_msi" | grep -qx 'Template: x64;1033' || fail "not a 64-bit package"
+    diff -u <(tables "$x64_msi" as-x86) <(tables "$x86_msi") || fail "tables differ from the 64-bit package's"
+    msiextract -C "$work/files" "$x86_msi" >/dev/null || fail "msiextract"
+    cmp "$work/files/Program Files/Vorla Hybrid Engine/Vorla Hybrid Engine.exe" "$server" ||
+        fail "the package does not hold the 32-bit server"
+    rm -rf "$work"
+    exit 0
+fi
+
+need "$server" "$host" "$backend"
+if [ "$arch" = x64 ]; then
+    view=64 program_files="Program Files"
+else
+    view=32 program_files="Program Files (x86)"
+fi
+c="$WINEPREFIX/drive_c"
+install_dir="$c/$program_files/Vorla Hybrid Engine"
+exe_win="C:\\$program_files\\Vorla Hybrid Engine\\Vorla Hybrid Engine.exe"
+
+backend_pid=""
+stop_backend() {
+    if [ -n "$backend_pid" ]; then
+        exec 7>&-
+        wait "$backend_pid"
+        backend_pid=""
+    fi
+}
+# The prefix takes over a gigabyte: it goes, the logs and snapshots stay.
+trap 'stop_backend; qn_wine_stop; rm -rf "$WINEPREFIX"' EXIT
+qn_wine_start || fail "Wine did not start"
+
+# The server's keys in this architecture's registry view, one line per key
+# and per value; the installer's own bookkeeping under Classes\Installer is
+# not the server's.
+snapshot() {
+    for key in 'HKLM\Software\Classes' 'HKLM\Software\Quillon'; do
+        rm -f "$c/snapshot.reg"
+        # Software\Quillon is missing until the first registration.
+        wine reg export "$key" 'C:\snapshot.reg' /y /reg:$view >/dev/null 2>&1 &&
+            iconv -f UTF-16LE -t UTF-8 "$c/snapshot.reg"
+    done | tr -d '\r' | sed -e 's/^\xEF\xBB\xBF//' -e ':a' -e '/\\$/{N;s/\\\n *//;ba}' |
+        awk '/^\[/ { key = $0; print; next } NF && !/^Windows Registry/ { print key " " $0 }' |
+        grep -v '^\[HKEY_LOCAL_MACHINE\\Software\\Classes\\Installer[]\\]' | LC_ALL=C sort
+}
+expect_registry() {
+    snapshot >"$work/actual.txt"
+    diff -u "$work/$1" "$work/actual.txt" || fail "$2: the registry is not what $1 holds"
+}
+# Name and version of every installed product of ours, from the list of
+# installed programs.
+products() {
+    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$view |
+        tr -d '\r' | awk -F'    ' '
+            /^HKEY/ { if (name ~ /^Vorla/) print name " " version; name = version = "" }
+            $2 == "DisplayName" { name = $4 }
+            $2 == "DisplayVersion" { version = $4 }
+            END { if (name ~ /^Vorla/) print name " " version }'
+}
+msiexec_qn() {
+    wine msiexec "$@" /qn </dev/null >/dev/null 2>&1
+}
+expect_installed() {
+    local what=$1
+    expect_registry registered.txt "$what"
+    cmp -s "$install_dir/Vorla Hybrid Engine.exe" "$server" || fail "$what: server not installed"
+    [ "$(products)" = "$product $version" ] ||
+        fail "$what: installed programs list '$(products)', not '$product $version'"
+    local text
+    text=$(printf 'Hallo Welt\n' | wine "$host" translate --from de --to en 2>&1 | tr -d '\r')
+    [ "$text" = "hello world" ] || fail "$what: the host tool translated 'Hallo Welt' as '$text'"
+}
+
+# Models for de-en only: Configure marks the other eleven directions.
+mkdir -p "$c/Dravik/DravikHMT/Models/de-en"
+
+# What the server itself writes from the installed place, and leaves behind.
+mkdir -p "$install_dir"
+cp "$server" "$install_dir/"
+wine "$exe_win" /RegServer </dev/null || fail "/RegServer of the server itself: exit $?"
+snapshot >"$work/registered.txt"
+wine "$exe_win" /UnregServer </dev/null || fail "/UnregServer of the server itself: exit $?"
+snapshot >"$work/unregistered.txt"
+rm -rf "$install_dir"
+[ "$(grep -c '"Suppress"=dword:00000000' "$work/registered.txt")" = 1 ] &&
+    [ "$(grep -c '"Suppress"=dword:00000001' "$work/registered.txt")" = 11 ] ||
+    fail "/RegServer wrote no Suppress values"
+
+mkdir -p "$c/packages"
+old_msi=$("$root/scripts/package" --arch "$arch" --exe "$server" --version 0.1.0 --out "$c/packages") ||
+    fail "packaging"
+new_msi=$("$root/scripts/package" --arch "$arch" --exe "$server" --out "$c/packages") || fail "packaging"
+old='C:\packages\'$(basename "$old_msi")
+new='C:\packages\'$(basename "$new_msi")
+property() {
+    msiinfo export "$new_msi" Property | tr -d '\r' | awk -F'\t' -v name="$1" '$1 == name { print $2 }'
+}
+version=$(property ProductVersion)
+product=$(property ProductName)
+
+rm -f "$work/backend.in"
+mkfifo "$work/backend.in"
+wine "$backend" <"$work/backend.in" >"$work/backend.log" 2>&1 &
+backend_pid=$!
+exec 7>"$work/backend.in"
+tries=150
+until grep -q 'Test back end on' "$work/backend.log"; do
+    tries=$((tries - 1))
+    [ $tries -gt 0 ] && kill -0 "$backend_pid" 2>/dev/null ||
+        fail "test back end did not start: $(cat "$work/backend.log")"
+    sleep 0.2
+done
+
+msiexec_qn /i "$new" || fail "install: exit $?"
+expect_installed install
+
+msiexec_qn /x "$new" || fail "uninstall: exit $?"
+expect_registry unregistered.txt uninstall
+[ ! -e "$install_dir" ] || fail "uninstall left $install_dir"
+[ -z "$(products)" ] || fail "uninstall left '$(products)' in the installed programs"
+
+msiexec_qn /i "$old" || fail "install of 0.1.0: exit $?"
+msiexec_qn /i "$new" || fail "upgrade: exit $?"
+expect_installed upgrade
+# Going back is refused: 1603, seen here as its low byte.
+msiexec_qn /i "$old"
+status=$?
+[ $status = $((1603 % 256)) ] || fail "the older package over the newer one: exit $status, not 1603"
+[ "$(products)" = "$product $version" ] || fail "the refused downgrade changed the installed programs"
+
+trap - EXIT
+stop_backend
+qn_wine_stop
+rm -rf "$work"
