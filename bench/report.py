@@ -70,34 +70,37 @@ FIGURES = [
      "per_chunk/engine/translate_text_200_calls", "per_chunk/bare_client/job_1000_chunks",
      "slower", None, None),
 ] + [
-    # Under Wine: the server out of process, driven from a host of either
-    # width; the bare client runs in the host process. No goal is set there.
+    # Under Wine: the server out of process, the 32-bit one driven from a
+    # host of either width and the 64-bit one from a 64-bit host; the bare
+    # client runs in the host process. No goal is set there.
     row
-    for host, bits in (("wine32", "32"), ("wine64", "64"))
+    for host, group in (("wine32", "Per chunk, Wine 32-bit host"),
+                        ("wine64", "Per chunk, Wine 64-bit host"),
+                        ("wine64_x64", "Per chunk, Wine 64-bit host, 64-bit server"))
     for row in (
-        (f"Per chunk, Wine {bits}-bit host", "Translate job, vs bare client",
+        (group, "Translate job, vs bare client",
          f"{host}/per_chunk/server/job_1000_chunks",
          f"{host}/per_chunk/bare_client/job_1000_chunks", "slower", None, None),
-        (f"Per chunk, Wine {bits}-bit host", "Translate job, CPU of host and server",
+        (group, "Translate job, CPU of host and server",
          f"{host}/per_chunk/server/job_1000_chunks",
          f"{host}/per_chunk/bare_client/job_1000_chunks", "slower_cpu", None, None),
-        (f"Per chunk, Wine {bits}-bit host", "TranslateText call, vs bare client",
+        (group, "TranslateText call, vs bare client",
          f"{host}/per_chunk/server/translate_text_200_calls",
          f"{host}/per_chunk/bare_client/job_1000_chunks", "slower", None, None),
         # Where the job's time goes: the engine's HTTP exchanges alone, the
         # engine in the host process (same code, same HTTP client, no process
         # boundary), and a call the server answers without doing anything
         # (the boundary alone).
-        (f"Per chunk, Wine {bits}-bit host", "HTTP client alone, vs bare client",
+        (group, "HTTP client alone, vs bare client",
          f"{host}/per_chunk/http_client/job_1000_chunks",
          f"{host}/per_chunk/bare_client/job_1000_chunks", "slower", None, None),
-        (f"Per chunk, Wine {bits}-bit host", "Translate job in process, vs bare client",
+        (group, "Translate job in process, vs bare client",
          f"{host}/per_chunk/in_process/job_1000_chunks",
          f"{host}/per_chunk/bare_client/job_1000_chunks", "slower", None, None),
-        (f"Per chunk, Wine {bits}-bit host", "Translate job, vs job in process",
+        (group, "Translate job, vs job in process",
          f"{host}/per_chunk/server/job_1000_chunks",
          f"{host}/per_chunk/in_process/job_1000_chunks", "slower", None, None),
-        (f"Per chunk, Wine {bits}-bit host", "Empty call to the server",
+        (group, "Empty call to the server",
          f"{host}/per_chunk/server/empty_call_1000_calls", None, "absolute", None, None),
     )
 ] + [
@@ -120,9 +123,10 @@ FIGURES = [
 ]
 
 # Figures of a run that may be left out: when none of the names under one of
-# these prefixes was measured (Wine absent, --no-wine, no 64-bit compiler),
+# these prefixes was measured (Wine absent, --no-wine, no 64-bit compiler, no
+# 32-bit programs on the machine),
 # their rows are not shown rather than reported missing.
-OPTIONAL_PREFIXES = ("wine32/", "wine64/")
+OPTIONAL_PREFIXES = ("wine32/", "wine64/", "wine64_x64/")
 
 TIME_SCALE = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
 

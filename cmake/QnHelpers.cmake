@@ -25,8 +25,9 @@ endfunction()
 
 # qn_test(<target> [SOURCES ...] [DEPS ...] [PROPERTIES ...])
 # One GoogleTest executable per tested folder; every .cpp of the calling folder
-# unless SOURCES is given. Tests are discovered by CTest (under Wine for the
-# Windows builds, through CMAKE_CROSSCOMPILING_EMULATOR).
+# unless SOURCES is given. Tests are discovered when CTest runs (under Wine for
+# the Windows builds, through CMAKE_CROSSCOMPILING_EMULATOR), never while
+# building: a machine that cannot run a build's programs still builds it.
 function(qn_test target)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PROPERTIES" ${ARGN})
     if(ARG_SOURCES)
@@ -38,6 +39,7 @@ function(qn_test target)
     target_link_libraries(${target} PRIVATE ${ARG_DEPS} qn_gtest_main)
     target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
     gtest_discover_tests(${target}
+        DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 120
         PROPERTIES TIMEOUT 300 ${ARG_PROPERTIES})
 endfunction()

@@ -31,7 +31,7 @@ std::optional<BenchOptions> ParseBenchOptions(const std::vector<std::string>& ar
     for (std::size_t i = 0; i < arguments.size(); i += 2) {
         const std::string& name = arguments[i];
         if (name != "--server" && name != "--repetitions" && name != "--filter" &&
-            name != "--out") {
+            name != "--out" && name != "--prefix") {
             problem = "unknown argument: " + name;
             return std::nullopt;
         }
@@ -57,6 +57,15 @@ std::optional<BenchOptions> ParseBenchOptions(const std::vector<std::string>& ar
                 problem = "--filter: not a regular expression: " + value;
                 return std::nullopt;
             }
+        } else if (name == "--prefix") {
+            // The prefix heads every figure's name and report row: one word.
+            if (value.empty() || value.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
+                                                         "ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                         "0123456789_") != std::string::npos) {
+                problem = "--prefix takes one word of letters, digits and '_', not " + value;
+                return std::nullopt;
+            }
+            options.prefix = value;
         } else {
             options.out = value;
         }

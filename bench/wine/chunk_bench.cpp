@@ -9,6 +9,7 @@
 // the server's fixed port. Writes Google Benchmark's JSON for the report.
 //
 // Usage: bench_wine_chunks --server PATH [--repetitions N] [--filter REGEX] [--out FILE]
+//                          [--prefix NAME]
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -332,7 +333,7 @@ struct Benchmark {
 
 // The benchmarks that pass the filter, in a fixed order.
 std::vector<Benchmark> Selected(const bench::BenchOptions& options) {
-    const std::string prefix = kNamePrefix;
+    const std::string prefix = options.prefix.empty() ? kNamePrefix : options.prefix;
     std::vector<Benchmark> benchmarks = {
         {prefix + "/per_chunk/server/job_1000_chunks", [](ChunkBench& b) { return b.Job(); }},
         {prefix + "/per_chunk/bare_client/job_1000_chunks",
@@ -483,7 +484,7 @@ int main(int argc, char** argv) {
     if (!options) {
         std::fprintf(stderr,
                      "bench_wine_chunks: %s\nusage: bench_wine_chunks --server PATH "
-                     "[--repetitions N] [--filter REGEX] [--out FILE]\n",
+                     "[--repetitions N] [--filter REGEX] [--out FILE] [--prefix NAME]\n",
                      problem.c_str());
         return 2;
     }

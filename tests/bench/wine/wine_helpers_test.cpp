@@ -226,12 +226,14 @@ TEST(WineOptions, AcceptsEveryOptionAndKeepsTheDefaults) {
     std::string problem;
     const auto full =
         bench::ParseBenchOptions(Words({"--server", "/b/s.exe", "--repetitions", "7", "--filter",
-                                        "job|call", "--out", "/r/x.json"}),
+                                        "job|call", "--out", "/r/x.json", "--prefix",
+                                        "wine64_x64"}),
                                  problem);
     ASSERT_TRUE(full.has_value()) << problem;
     EXPECT_EQ(full->server, "/b/s.exe");
     EXPECT_EQ(full->repetitions, 7);
     EXPECT_EQ(full->out, "/r/x.json");
+    EXPECT_EQ(full->prefix, "wine64_x64");
     EXPECT_TRUE(bench::Selected(*full, "wine32/per_chunk/server/job_1000_chunks"));
     EXPECT_TRUE(bench::Selected(*full, "wine32/per_chunk/server/empty_call_1000_calls"));
     EXPECT_FALSE(bench::Selected(*full, "wine32/per_chunk/bare_client/exchanges"));
@@ -240,6 +242,7 @@ TEST(WineOptions, AcceptsEveryOptionAndKeepsTheDefaults) {
     ASSERT_TRUE(plain.has_value()) << problem;
     EXPECT_EQ(plain->repetitions, 3);
     EXPECT_TRUE(plain->out.empty());
+    EXPECT_TRUE(plain->prefix.empty());
     EXPECT_TRUE(bench::Selected(*plain, "anything at all"));
 }
 
@@ -254,6 +257,7 @@ TEST(WineOptions, RefusesWhatItCannotUse) {
         {Words({"--repetitions", "2"}), "--server PATH is required"},
         {Words({"--server"}), "--server needs a value"},
         {Words({"--server", "s.exe", "--out"}), "--out needs a value"},
+        {Words({"--server", "s.exe", "--prefix", "a/b"}), "--prefix"},
         {Words({"--server", "s.exe", "--repetitions", "0"}), "--repetitions"},
         {Words({"--server", "s.exe", "--repetitions", "-3"}), "--repetitions"},
         {Words({"--server", "s.exe", "--repetitions", "2x"}), "--repetitions"},
