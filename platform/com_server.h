@@ -46,6 +46,7 @@ inline constexpr DWORD REGCLS_MULTIPLEUSE = 1;
 
 inline constexpr HRESULT CO_E_CLASSSTRING = static_cast<HRESULT>(0x800401F3u);
 inline constexpr HRESULT CO_E_OBJNOTREG = static_cast<HRESULT>(0x800401FBu);
+inline constexpr HRESULT CO_E_SERVER_STOPPING = static_cast<HRESULT>(0x80080008u);
 
 // Class-object table of the process. A suspended table answers no activation
 // until the objects are registered again.

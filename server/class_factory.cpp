@@ -29,12 +29,11 @@ HRESULT TranslationEngineFactory::CreateInstance(IUnknown* outer, REFIID iid, vo
 }
 
 HRESULT TranslationEngineFactory::LockServer(BOOL lock) {
-    if (lock) {
-        Module().Lock();
-    } else {
+    if (!lock) {
         Module().Unlock();
+        return S_OK;
     }
-    return S_OK;
+    return Module().Lock() ? S_OK : CO_E_SERVER_STOPPING;
 }
 
 TranslationEngineFactory& TranslationEngineClassFactory() {

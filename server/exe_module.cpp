@@ -7,23 +7,72 @@
 namespace server {
 
 void CExeModule::Init(DWORD mainThreadId) {
+    std::lock_guard<std::mutex> lock(mutex_);
     mainThreadId_ = mainThreadId;
+    idleSince_ = Clock::now();
 }
 
-LONG CExeModule::Lock() {
-    return InterlockedIncrement(&lockCount_);
+bool CExeModule::Lock() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) {
+        return false;
+    }
+    ++lockCount_;
+    used_ = true;
+    return true;
 }
 
 LONG CExeModule::Unlock() {
-    const LONG count = InterlockedDecrement(&lockCount_);
-    if (count == 0 && CoSuspendClassObjects() == S_OK) {
-        PostThreadMessageA(mainThreadId_, WM_QUIT, 0, 0);
+    DWORD wake = 0;
+    LONG count = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        count = --lockCount_;
+        if (count == 0) {
+            idleSince_ = Clock::now();
+            wake = mainThreadId_;
+        }
+    }
+    if (wake != 0) {
+        // The serve loop waits without a time-out while the count is above 0.
+        PostThreadMessageA(wake, WM_NULL, 0, 0);
     }
     return count;
 }
 
 LONG CExeModule::LockCount() const {
+    std::lock_guard<std::mutex> lock(mutex_);
     return lockCount_;
+}
+
+DWORD CExeModule::UntilIdleLocked(Clock::time_point now) const {
+    if (lockCount_ > 0) {
+        return INFINITE;
+    }
+    const auto delay = used_ ? shutdownDelay_ : unusedLifetime_;
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(now - idleSince_);
+    return waited >= delay ? 0 : static_cast<DWORD>((delay - waited).count());
+}
+
+DWORD CExeModule::MillisecondsUntilIdle() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return UntilIdleLocked(Clock::now());
+}
+
+bool CExeModule::TryStop() {
+    // Activations that were already on their way may still reach the class
+    // factory after the suspension: the count is looked at again under the
+    // lock, and from then on Lock refuses.
+    CoSuspendClassObjects();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (UntilIdleLocked(Clock::now()) == 0) {
+            stopping_ = true;
+            return true;
+        }
+    }
+    CoResumeClassObjects();
+    return false;
 }
 
 HRESULT CExeModule::RegisterClassObjects() {

@@ -1,6 +1,10 @@
-// The server module: the process-wide lock count that keeps the server alive
-// while engine objects exist, and the class object it publishes.
+// The server module: the process-wide count of engine objects and server
+// locks that keeps the server alive, the class object it publishes, and the
+// decision to end once the count has stayed at 0 for a while.
 #pragma once
+
+#include <chrono>
+#include <mutex>
 
 #include "platform/com.h"
 #include "platform/com_server.h"
@@ -9,14 +13,35 @@ namespace server {
 
 class CExeModule {
   public:
-    // Remembers the thread that runs the message loop; the quit message goes there.
+    // How long the count must stay at 0 before the server ends: a short grace
+    // after the last release, since a client between two activations or one
+    // holding the class factory comes back within it; and longer for a
+    // server that no client has used since it started.
+    static constexpr std::chrono::milliseconds kShutdownDelay{2000};
+    static constexpr std::chrono::milliseconds kUnusedLifetime{60000};
+
+    explicit CExeModule(std::chrono::milliseconds shutdownDelay = kShutdownDelay,
+                        std::chrono::milliseconds unusedLifetime = kUnusedLifetime)
+        : shutdownDelay_(shutdownDelay), unusedLifetime_(unusedLifetime) {}
+
+    // Remembers the thread that runs the serve loop (the Unlock that reaches
+    // 0 wakes it) and starts the clock of an unused server.
     void Init(DWORD mainThreadId);
 
-    // Interlocked; return the new count. The Unlock that reaches 0 suspends
-    // the class objects and, if that succeeds, posts WM_QUIT to the main thread.
-    LONG Lock();
+    // Lock fails once the server is stopping: the caller then refuses with
+    // CO_E_SERVER_STOPPING. Unlock returns the new count.
+    bool Lock();
     LONG Unlock();
     LONG LockCount() const;
+
+    // How long the serve loop may wait before TryStop: INFINITE while the
+    // count is above 0, 0 once the count has been 0 for the delay.
+    DWORD MillisecondsUntilIdle() const;
+
+    // With the count at 0 for the delay: suspends the class objects, looks at
+    // the count again and either marks the server stopping (true; every
+    // later Lock fails) or resumes the class objects (false).
+    bool TryStop();
 
     // Publishes the class factory of TranslationEngine as a multi-use local
     // server, and withdraws it.
@@ -24,7 +49,16 @@ class CExeModule {
     HRESULT RevokeClassObjects();
 
   private:
-    volatile LONG lockCount_ = 0;
+    using Clock = std::chrono::steady_clock;
+    DWORD UntilIdleLocked(Clock::time_point now) const;
+
+    const std::chrono::milliseconds shutdownDelay_;
+    const std::chrono::milliseconds unusedLifetime_;
+    mutable std::mutex mutex_;  // guards the count, the clock and the flags
+    LONG lockCount_ = 0;
+    bool used_ = false;
+    bool stopping_ = false;
+    Clock::time_point idleSince_ = Clock::now();
     DWORD mainThreadId_ = 0;
     DWORD classCookie_ = 0;
     bool classRegistered_ = false;

@@ -48,18 +48,43 @@ HRESULT Report(const char* command, HRESULT result, const std::string& where) {
     return result;
 }
 
-void ServeUntilReleased() {
-    // Failures are not reported: the loop then simply serves no one.
-    Module().RegisterClassObjects();
+// Serves until the module has stayed unlocked for its delay (or a WM_QUIT
+// arrives); returns the failure of publishing the class object.
+HRESULT ServeUntilIdle() {
+    // The thread's message queue exists before anything can post to it.
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+    const HRESULT hr = Module().RegisterClassObjects();
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "cannot publish the class object (0x%08X)\n",
+                     static_cast<unsigned>(hr));
+        return hr;
+    }
     try {
-        MSG message;
-        while (GetMessageA(&message, nullptr, 0, 0)) {
-            DispatchMessageA(&message);
+        for (;;) {
+            const DWORD wait = Module().MillisecondsUntilIdle();
+            if (wait == 0) {
+                if (Module().TryStop()) {
+                    break;
+                }
+                continue;
+            }
+            MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLPOSTMESSAGE,
+                                        MWMO_INPUTAVAILABLE);
+            bool quit = false;
+            while (!quit && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                quit = message.message == WM_QUIT;
+                DispatchMessageA(&message);
+            }
+            if (quit) {
+                break;
+            }
         }
     } catch (...) {
         // An exception out of a dispatched message ends the loop.
     }
     Module().RevokeClassObjects();
+    return S_OK;
 }
 
 }  // namespace
@@ -121,7 +146,7 @@ int RunServer() {
             exitCode = RunConfigure();
             break;
         case Command::Serve:
-            ServeUntilReleased();
+            exitCode = ServeUntilIdle();
             break;
     }
     CoUninitialize();

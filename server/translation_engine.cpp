@@ -35,10 +35,9 @@ HRESULT Guarded(Body&& body) {
 
 }  // namespace
 
-TranslationEngine::TranslationEngine() {
-    Module().Lock();
-}
+TranslationEngine::TranslationEngine() = default;
 
+// Each engine holds one of the module's locks, taken in Create.
 TranslationEngine::~TranslationEngine() {
     Module().Unlock();
 }
@@ -48,8 +47,13 @@ HRESULT TranslationEngine::Create(REFIID iid, void** object) {
         return E_POINTER;
     }
     *object = nullptr;
+    // A server on its way out creates nothing that would die with it.
+    if (!Module().Lock()) {
+        return CO_E_SERVER_STOPPING;
+    }
     auto* engine = new (std::nothrow) TranslationEngine();
     if (engine == nullptr) {
+        Module().Unlock();
         return E_OUTOFMEMORY;
     }
     // The query takes the first reference; a refused interface destroys it.
@@ -150,11 +154,20 @@ HRESULT TranslationEngine::TranslateText(BSTR options, BSTR source, BSTR* transl
     });
 }
 
-HRESULT TranslationEngine::get_AlternateWords(BSTR, BSTR, BSTR*) {
+// The engine offers no alternatives: the answer is always a null string.
+HRESULT TranslationEngine::get_AlternateWords(BSTR, BSTR, BSTR* words) {
+    if (words == nullptr) {
+        return E_POINTER;
+    }
+    *words = nullptr;
     return S_OK;
 }
 
-HRESULT TranslationEngine::SetAlternateWord(BSTR, BSTR, BSTR, BSTR*) {
+HRESULT TranslationEngine::SetAlternateWord(BSTR, BSTR, BSTR, BSTR* result) {
+    if (result == nullptr) {
+        return E_POINTER;
+    }
+    *result = nullptr;
     return S_OK;
 }
 

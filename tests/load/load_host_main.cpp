@@ -1,7 +1,10 @@
 // A host process for the Windows load test: activates the registered engine
 // by its ProgID (out of process), runs its share of jobs one after another
 // and exits 0 only when every job delivered exactly the expected markup.
+// With --churn it instead creates an engine, asks for its features and lets
+// it go, again and again, and exits 0 only when every activation succeeded.
 // Usage: test_load_host <host number> <jobs> [<event to set once active>]
+//        test_load_host --churn <host number> <activations> [<event>]
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,26 +20,62 @@
 
 namespace {
 
-int RunHost(int host, int jobs, const char* activeEvent) {
+HRESULT Activate(ComPtr<IQNSTranslationEngine>& engine) {
     CLSID clsid{};
     HRESULT hr =
         CLSIDFromProgID(ToPlatform(u"QNDravikHybridTranslationEngine.TranslationEngine.1"), &clsid);
-    ComPtr<IQNSTranslationEngine> engine;
     if (SUCCEEDED(hr)) {
         hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, kIidIQNSTranslationEngine,
                               engine.put_void());
     }
-    if (FAILED(hr) || !engine) {
+    return SUCCEEDED(hr) && !engine ? E_NOINTERFACE : hr;
+}
+
+bool Signal(int host, const char* activeEvent) {
+    if (activeEvent == nullptr) {
+        return true;
+    }
+    UniqueHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, activeEvent));
+    if (!event || !SetEvent(event.get())) {
+        std::fprintf(stderr, "host %d: cannot signal %s\n", host, activeEvent);
+        return false;
+    }
+    return true;
+}
+
+int RunChurn(int host, int activations, const char* activeEvent) {
+    int failed = 0;
+    for (int index = 0; index < activations; ++index) {
+        ComPtr<IQNSTranslationEngine> engine;
+        HRESULT hr = Activate(engine);
+        BSTR features = nullptr;
+        if (SUCCEEDED(hr)) {
+            hr = engine->get_Features(nullptr, &features);
+            SysFreeString(features);
+        }
+        if (FAILED(hr)) {
+            std::fprintf(stderr, "host %d activation %d: 0x%08lx\n", host, index,
+                         static_cast<unsigned long>(hr));
+            ++failed;
+        }
+        if (index == 0 && !Signal(host, activeEvent)) {
+            return 2;
+        }
+    }
+    std::printf("host %d: %d activations, %d failed\n", host, activations, failed);
+    return failed == 0 ? 0 : 1;
+}
+
+int RunHost(int host, int jobs, const char* activeEvent) {
+    ComPtr<IQNSTranslationEngine> engine;
+    const HRESULT hr = Activate(engine);
+    if (FAILED(hr)) {
         std::fprintf(stderr, "host %d: activation failed (0x%08lx)\n", host,
                      static_cast<unsigned long>(hr));
         return 2;
     }
-    if (activeEvent != nullptr) {
-        UniqueHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, activeEvent));
-        if (!event || !SetEvent(event.get())) {
-            std::fprintf(stderr, "host %d: cannot signal %s\n", host, activeEvent);
-            return 2;
-        }
+    if (!Signal(host, activeEvent)) {
+        return 2;
     }
     int failed = 0;
     for (int index = 0; index < jobs; ++index) {
@@ -57,12 +96,17 @@ int RunHost(int host, int jobs, const char* activeEvent) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: test_load_host <host number> <jobs> [<event>]\n");
+    const bool churn = argc > 1 && std::string(argv[1]) == "--churn";
+    if (argc < 3 + (churn ? 1 : 0)) {
+        std::fprintf(stderr, "usage: test_load_host [--churn] <host number> <count> [<event>]\n");
         return 2;
     }
+    char** rest = argv + (churn ? 2 : 1);
+    const int host = std::atoi(rest[0]);
+    const int count = std::atoi(rest[1]);
+    const char* event = argc > 3 + (churn ? 1 : 0) ? rest[2] : nullptr;
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    const int code = RunHost(std::atoi(argv[1]), std::atoi(argv[2]), argc > 3 ? argv[3] : nullptr);
+    const int code = churn ? RunChurn(host, count, event) : RunHost(host, count, event);
     CoUninitialize();
     return code;
 }

@@ -103,7 +103,6 @@ class NativeLoad : public ::testing::Test {
     static std::vector<std::string> RunClients(int jobsPerClient) {
         CLSID clsid{};
         EXPECT_EQ(CLSIDFromProgID(ToPlatform(kProgId), &clsid), S_OK);
-        CoResumeClassObjects();  // a previous last release suspended it
         std::vector<ComPtr<IQNSTranslationEngine>> engines(kClients);
         for (auto& engine : engines) {
             EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER,

@@ -1,7 +1,9 @@
 // Several host processes at once against one registered out-of-process
 // server on the back end's fixed port: every job completes, the back end
 // never sees two requests at the same time, the server exits once the last
-// host lets go, and no process of the test is left behind.
+// host lets go, and no process of the test is left behind. Hosts that
+// activate and release engines in tight loops are all served: the server
+// never ends between one host's release and another's activation.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -45,8 +47,10 @@ int ProcessCount(const char* exeName) {
     return count;
 }
 
+// A server that two activations at the same moment started twice, and that
+// was never used, ends by itself after a minute.
 bool WaitUntilGone(const char* exeName) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
     while (ProcessCount(exeName) > 0 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
@@ -56,7 +60,8 @@ bool WaitUntilGone(const char* exeName) {
 // One host process with its output going to a file of its own.
 class Host {
   public:
-    Host(int number, const std::string& activeEvent) {
+    // `arguments` follow the host program's name on its command line.
+    explicit Host(const std::string& arguments) {
         char folder[MAX_PATH];
         char file[MAX_PATH];
         GetTempPathA(MAX_PATH, folder);
@@ -72,12 +77,7 @@ class Host {
         startup.hStdOutput = output.get();
         startup.hStdError = output.get();
         std::string commandLine = "\"";
-        commandLine.append(WindowsPath(QN_LOAD_HOST_EXE)).append("\" ");
-        commandLine.append(std::to_string(number)).append(" ");
-        commandLine.append(std::to_string(kJobsPerHost));
-        if (!activeEvent.empty()) {
-            commandLine.append(" ").append(activeEvent);
-        }
+        commandLine.append(WindowsPath(QN_LOAD_HOST_EXE)).append("\" ").append(arguments);
         PROCESS_INFORMATION started = {};
         if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                            &startup, &started)) {
@@ -137,13 +137,14 @@ TEST_F(WineLoad, FourHostProcessesShareOneServerThatExitsAfterTheLast) {
     ASSERT_TRUE(active);
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::unique_ptr<Host>> hosts;
-    hosts.push_back(std::make_unique<Host>(0, activeEvent));
+    hosts.push_back(std::make_unique<Host>("0 " + std::to_string(kJobsPerHost) + " " + activeEvent));
     ASSERT_TRUE(hosts[0]->Process());
     HANDLE firstSignals[2] = {active.get(), hosts[0]->Process()};
     ASSERT_EQ(WaitForMultipleObjects(2, firstSignals, FALSE, kHostGuardMs), WAIT_OBJECT_0)
         << "the first host ended or hung before its engine was active: " << hosts[0]->Output();
     for (int number = 1; number < kHosts; ++number) {
-        hosts.push_back(std::make_unique<Host>(number, std::string()));
+        hosts.push_back(std::make_unique<Host>(std::to_string(number) + " " +
+                                               std::to_string(kJobsPerHost)));
         ASSERT_TRUE(hosts.back()->Process());
     }
     EXPECT_EQ(ProcessCount(serverExe.c_str()), 1);
@@ -173,6 +174,33 @@ TEST_F(WineLoad, FourHostProcessesShareOneServerThatExitsAfterTheLast) {
     hosts.clear();
     EXPECT_EQ(ProcessCount("test_load_host.exe"), 0);
     EXPECT_EQ(ProcessCount(serverExe.c_str()), 0);
+}
+
+TEST_F(WineLoad, HostsActivatingAndReleasingInTightLoopsAreAllServed) {
+    constexpr int kChurnHosts = 3;
+    constexpr int kActivations = 20;
+    const std::string serverExe = QN_SERVER_EXE_NAME;
+    ASSERT_EQ(ProcessCount(serverExe.c_str()), 0) << "a server from elsewhere is running";
+    const std::string activeEvent = "QnChurnHostActive" + std::to_string(GetCurrentProcessId());
+    UniqueHandle active(CreateEventA(nullptr, TRUE, FALSE, activeEvent.c_str()));
+    ASSERT_TRUE(active);
+    std::vector<std::unique_ptr<Host>> hosts;
+    for (int number = 0; number < kChurnHosts; ++number) {
+        std::string arguments = "--churn " + std::to_string(number) + " " +
+                                std::to_string(kActivations);
+        hosts.push_back(std::make_unique<Host>(number == 0 ? arguments + " " + activeEvent
+                                                           : arguments));
+        ASSERT_TRUE(hosts.back()->Process());
+        if (number == 0) {
+            HANDLE firstSignals[2] = {active.get(), hosts[0]->Process()};
+            ASSERT_EQ(WaitForMultipleObjects(2, firstSignals, FALSE, kHostGuardMs), WAIT_OBJECT_0)
+                << hosts[0]->Output();
+        }
+    }
+    for (const auto& host : hosts) {
+        EXPECT_EQ(host->Wait(kHostGuardMs), 0) << host->Output();
+    }
+    EXPECT_TRUE(WaitUntilGone(serverExe.c_str())) << "the server outlived its last client";
 }
 
 }  // namespace

@@ -68,11 +68,9 @@ Activation ActivateEngine(const std::string& progId) {
         return activation;
     }
 #ifndef _WIN32
-    // Natively the engine runs in this process: publish its class object once,
-    // and resume it after an earlier engine's last release suspended it.
+    // Natively the engine runs in this process: publish its class object once.
     static std::once_flag published;
     std::call_once(published, [] { server::Module().RegisterClassObjects(); });
-    CoResumeClassObjects();
 #endif
     activation.result = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER,
                                          kIidIQNSTranslationEngine, activation.engine.put_void());
