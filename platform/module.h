@@ -4,6 +4,8 @@
 // letter such as "Z:" is dropped).
 #pragma once
 
+#include <string>
+
 #include "platform/types.h"
 
 #ifdef _WIN32
@@ -45,3 +47,8 @@ BOOL FindClose(HANDLE find);
 // program; null goes back to the real one.
 void SetModuleFileNameForTesting(const char* path);
 #endif
+
+// The running program's path as UTF-8, whatever the ANSI code page (Windows
+// asks for the wide name); false with the last error set when it cannot be
+// had.
+bool ModuleFileNameUtf8(std::string& path);

@@ -3,6 +3,8 @@
 // in a store file of its own (platform/native/registry_*.cpp).
 #pragma once
 
+#include <string_view>
+
 #include "platform/types.h"
 
 #ifdef _WIN32
@@ -76,9 +78,10 @@ DWORD SHDeleteKeyA(HKEY key, LPCSTR subKey);
 // Where the native store keeps its file; read on every call so that a test
 // can point a process at a scratch store.
 inline constexpr char kRegistryFileVariable[] = "QN_REGISTRY_FILE";
-// When set to a non-empty value other than "0", every change under
-// HKEY_LOCAL_MACHINE (and HKEY_CLASSES_ROOT, which lives there) fails with
-// ERROR_ACCESS_DENIED, as it does for a user without administrator rights.
+// When set to "1", every change under HKEY_LOCAL_MACHINE (and
+// HKEY_CLASSES_ROOT, which lives there) fails with ERROR_ACCESS_DENIED, as it
+// does for a user without administrator rights; set to a key path below
+// HKEY_LOCAL_MACHINE, changes to that key and the keys beneath it fail.
 inline constexpr char kRegistryDenyMachineWritesVariable[] = "QN_REGISTRY_DENY_MACHINE_WRITES";
 
 // Why the last registry call could not read or write the store (file, line
@@ -86,3 +89,7 @@ inline constexpr char kRegistryDenyMachineWritesVariable[] = "QN_REGISTRY_DENY_M
 std::string RegistryStoreProblem();
 
 #endif
+
+// Writes `utf8` as a REG_SZ value whatever the ANSI code page: Windows stores
+// it as UTF-16 through the wide function, the native store keeps the bytes.
+LONG RegSetUtf8StringValue(HKEY key, LPCSTR valueName, std::string_view utf8);

@@ -123,7 +123,7 @@ HRESULT RegisterTypeLibrary() {
     if (FAILED(hr)) {
         return hr;
     }
-    std::u16string widePath = AnsiToWide(path);
+    std::u16string widePath = NarrowToWide(path, CP_UTF8);
     ITypeLib* raw = nullptr;
     hr = LoadTypeLib(ToPlatform(widePath), &raw);
     if (FAILED(hr)) {
@@ -150,9 +150,7 @@ HRESULT RegisterTypeLibrary() {
         LONG status = RegCreateKeyExA(HKEY_CLASSES_ROOT, neutralKey.c_str(), 0, nullptr, 0,
                                       KEY_READ | KEY_WRITE, nullptr, key.put(), nullptr);
         if (status == ERROR_SUCCESS) {
-            status = RegSetValueExA(key.get(), nullptr, 0, REG_SZ,
-                                    reinterpret_cast<const BYTE*>(path.c_str()),
-                                    static_cast<DWORD>(path.size() + 1));
+            status = RegSetUtf8StringValue(key.get(), nullptr, path);
         }
         if (status != ERROR_SUCCESS) {
             return HRESULT_FROM_WIN32(status);
@@ -167,7 +165,7 @@ HRESULT UnregisterTypeLibrary() {
     if (FAILED(hr)) {
         return hr;
     }
-    const std::u16string widePath = AnsiToWide(path);
+    const std::u16string widePath = NarrowToWide(path, CP_UTF8);
     ITypeLib* raw = nullptr;
     hr = LoadTypeLib(ToPlatform(widePath), &raw);
     if (FAILED(hr)) {
@@ -231,15 +229,10 @@ HRESULT UnregisterTypeLibrary() {
 }  // namespace
 
 HRESULT ModulePath(std::string& path) {
-    char buffer[260];
-    const DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-    if (length == 0) {
-        return HRESULT_FROM_WIN32(GetLastError());
+    if (!ModuleFileNameUtf8(path)) {
+        const DWORD error = GetLastError();
+        return error != 0 ? HRESULT_FROM_WIN32(error) : E_FAIL;
     }
-    if (length >= sizeof buffer) {
-        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-    }
-    path.assign(buffer, length);
     return S_OK;
 }
 
@@ -255,7 +248,12 @@ std::string QuotedModuleVariable(const std::string& path) {
 }
 
 HRESULT RegisterServer(std::string* failedKey) {
+    // A script that could not be applied leaves the earlier registration as
+    // it was (it checks every key first): add nothing to it.
     const HRESULT scriptResult = RunScript(true, failedKey);
+    if (FAILED(scriptResult)) {
+        return scriptResult;
+    }
     HRESULT hr = UpdateCategories(true);
     if (FAILED(hr)) {
         Describe(failedKey,
@@ -267,8 +265,7 @@ HRESULT RegisterServer(std::string* failedKey) {
         Describe(failedKey, "the type library");
         return hr;
     }
-    // Entries that could not be written must not read as a registration.
-    return scriptResult;
+    return S_OK;
 }
 
 HRESULT UnregisterServer(std::string* failedKey) {

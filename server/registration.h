@@ -9,9 +9,10 @@
 namespace server {
 
 // Registry script in register mode, then the class's implemented categories
-// (a failure stops here) and the type library. Returns the first failure of
-// the latter two, else the script's result, so that entries which could not be
-// written never read as success; `failedKey` names where it failed.
+// and the type library; the first failure stops there and is returned, so
+// that entries which could not be written never read as success. A script
+// that cannot write every key it touches changes nothing. `failedKey` names
+// where it failed.
 HRESULT RegisterServer(std::string* failedKey = nullptr);
 
 // Registry script in unregister mode, the categories (results ignored), then
@@ -21,8 +22,8 @@ HRESULT UnregisterServer(std::string* failedKey = nullptr);
 
 // The variables the registry script sees: "Module" (the executable's path
 // with single quotes doubled, in double quotes), "Module_Raw" and "APPID".
-// Fails with HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER) when the path
-// fills the 260-character buffer.
+// The path is UTF-8, so a folder of any name survives. Fails with
+// HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER) when it does not fit.
 HRESULT ModulePath(std::string& path);
 std::string QuotedModuleVariable(const std::string& path);
 

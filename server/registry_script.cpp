@@ -232,14 +232,14 @@ const char* LongRootName(HKEY root) {
 
 constexpr REGSAM kWriteAccess = KEY_READ | KEY_WRITE;
 
+// Strings of the script are UTF-8 (the module's path may hold any character).
 LONG SetValue(HKEY key, const char* name, const ScriptValue& value) {
     if (value.type == REG_DWORD) {
         const DWORD number = value.number;
         return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
                               sizeof number);
     }
-    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.text.c_str()),
-                          static_cast<DWORD>(value.text.size() + 1));
+    return RegSetUtf8StringValue(key, name, value.text);
 }
 
 // Remembers where the first failure happened, for a message a person can act on.
@@ -251,6 +251,29 @@ struct Failure {
         }
     }
 };
+
+// Whether every existing key the script would replace or write can be opened
+// for writing; a missing one is created beneath a key already checked.
+HRESULT CheckWritable(HKEY parent, const std::string& parentPath, const ScriptKey& key,
+                      Failure& failure) {
+    UniqueHkey opened;
+    const LONG status = RegOpenKeyExA(parent, key.name.c_str(), 0, kWriteAccess, opened.put());
+    if (status == ERROR_FILE_NOT_FOUND) {
+        return S_OK;
+    }
+    if (status != ERROR_SUCCESS) {
+        failure.Note(parentPath, key.name);
+        return HRESULT_FROM_WIN32(status);
+    }
+    for (const ScriptKey& subkey : key.subkeys) {
+        const HRESULT hr =
+            CheckWritable(opened.get(), parentPath + "\\" + key.name, subkey, failure);
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    return S_OK;
+}
 
 HRESULT Register(HKEY parent, const std::string& parentPath, const ScriptKey& key,
                  Failure& failure) {
@@ -381,6 +404,22 @@ HRESULT ApplyRegistryScript(const std::vector<ScriptRoot>& script, bool register
                             std::string* failedKey) {
     Failure failure{failedKey};
     HRESULT result = S_OK;
+    // Registering replaces keys wholesale: first make sure it can finish, so
+    // that a key it cannot write leaves the earlier registration whole.
+    if (registerMode) {
+        for (const ScriptRoot& root : script) {
+            const HKEY rootKey = RootKey(root.rootName);
+            if (rootKey == nullptr) {
+                return E_INVALIDARG;
+            }
+            for (const ScriptKey& key : root.keys) {
+                const HRESULT hr = CheckWritable(rootKey, LongRootName(rootKey), key, failure);
+                if (FAILED(hr)) {
+                    return hr;
+                }
+            }
+        }
+    }
     for (const ScriptRoot& root : script) {
         const HKEY rootKey = RootKey(root.rootName);
         if (rootKey == nullptr) {

@@ -5,6 +5,8 @@
 // later calls fail with ERROR_KEY_DELETED.
 #include "platform/registry.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -97,13 +99,39 @@ bool Resolve(HKEY key, Location& out) {
     return true;
 }
 
-bool MachineWritesDenied() {
+bool SameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// Whether changing the key at `path` under HKEY_LOCAL_MACHINE is denied: all
+// of them, or (the variable names a key) that key and everything below it.
+bool ChangeDenied(Hive hive, const std::vector<std::string>& path) {
     const char* value = std::getenv(kRegistryDenyMachineWritesVariable);
-    return value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0;
+    if (hive != Hive::LocalMachine || value == nullptr || *value == '\0' ||
+        std::strcmp(value, "0") == 0) {
+        return false;
+    }
+    if (std::strcmp(value, "1") == 0) {
+        return true;
+    }
+    std::vector<std::string> denied;
+    for (std::string_view rest(value); !rest.empty();) {
+        const std::size_t end = std::min(rest.find('\\'), rest.size());
+        if (end > 0) {
+            denied.emplace_back(rest.substr(0, end));
+        }
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    return path.size() >= denied.size() &&
+           std::equal(denied.begin(), denied.end(), path.begin(), SameName);
 }
 
 bool ChangeDenied(const Location& at) {
-    return at.hive == Hive::LocalMachine && MachineWritesDenied();
+    return ChangeDenied(at.hive, at.path);
 }
 
 // Splits a subkey path at backslashes. Empty pieces (doubled or trailing
@@ -220,7 +248,7 @@ LONG DeleteKey(HKEY key, LPCSTR subKey, bool recursive) {
     if (target.empty()) {
         return Status(ERROR_ACCESS_DENIED);  // a hive itself
     }
-    if (ChangeDenied(at)) {
+    if (ChangeDenied(at.hive, target)) {
         return Status(ERROR_ACCESS_DENIED);
     }
     return native_registry::UpdateStore([&](Tree& tree, bool& changed) -> LONG {
@@ -264,7 +292,7 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM access, PH
     if (FindKey(tree, at.hive, path) == nullptr) {
         return Status(ERROR_FILE_NOT_FOUND);
     }
-    if ((access & kChangingRights) != 0 && ChangeDenied(at)) {
+    if ((access & kChangingRights) != 0 && ChangeDenied(at.hive, path)) {
         return Status(ERROR_ACCESS_DENIED);
     }
     *result = NewHandle(at.hive, path, access);
@@ -291,7 +319,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyCla
         return Status(ERROR_INVALID_PARAMETER);
     }
     access = ExpandGenericRights(access);
-    if ((access & kChangingRights) != 0 && ChangeDenied(at)) {
+    if ((access & kChangingRights) != 0 && ChangeDenied(at.hive, Joined(at.path, names))) {
         return Status(ERROR_ACCESS_DENIED);
     }
     bool lastCreated = false;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/registry.h"
+#include "platform/com_ptr.h"
 #include "platform/com_server.h"
 #include "platform/registry.h"
 #include "server/guids.h"
@@ -158,6 +159,33 @@ TEST_F(RegistrationTest, RegisterWritesClassProgIdsAppIdAndEngines) {
             KeyExists(HKEY_CLASSES_ROOT, kClassKey + "\\Implemented Categories\\" + category))
             << category;
     }
+#ifdef _WIN32
+    // The type library is described for the server's own kind of Windows,
+    // and registered in the view of the server's bitness (this test's).
+    const std::string library = "TypeLib\\" + GuidToRegistryString(kLibidDravikEngineLib) +
+                                "\\3.1\\0\\" + (sizeof(void*) == 8 ? "win64" : "win32");
+    const std::string libraryPath = DefaultValue(HKEY_CLASSES_ROOT, library);
+    EXPECT_TRUE(libraryPath.ends_with("\\Vorla Hybrid Engine.exe")) << library << ": " << libraryPath;
+    // The sink's completion flag is a one-byte unsigned value.
+    ITypeLib* rawLibrary = nullptr;
+    ASSERT_EQ(LoadRegTypeLib(kLibidDravikEngineLib, 3, 1, 0, &rawLibrary), S_OK);
+    ComPtr<ITypeLib> typeLibrary(rawLibrary);
+    ITypeInfo* rawInfo = nullptr;
+    ASSERT_EQ(typeLibrary->GetTypeInfoOfGuid(kIidITranslationSink, &rawInfo), S_OK);
+    ComPtr<ITypeInfo> sink(rawInfo);
+    VARTYPE completeFlag = VT_EMPTY;
+    for (UINT index = 0;; ++index) {
+        FUNCDESC* function = nullptr;
+        if (FAILED(sink->GetFuncDesc(index, &function))) {
+            break;
+        }
+        if (function->memid == 2 && function->cParams == 1) {
+            completeFlag = function->lprgelemdescParam[0].tdesc.vt;
+        }
+        sink->ReleaseFuncDesc(function);
+    }
+    EXPECT_EQ(completeFlag, VT_UI1);
+#endif
     EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, kAppIdKey), "QNDravikHybridTranslationEngine");
     {
         Registry exeKey(HKEY_CLASSES_ROOT, "AppID\\Vorla Hybrid Engine.exe");
@@ -270,15 +298,67 @@ TEST_F(RegistrationTest, ConfigureAloneLeavesTheClassRegistrationUntouched) {
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
 }
 
-TEST_F(RegistrationTest, SwitchFollowedByAnotherSwitchDoesNotRegister) {
+// "/RegServer /foo" starts the server instead; under Wine it publishes its
+// class object, no client comes, and it ends by itself after a minute.
+TEST_F(RegistrationTest, SwitchFollowedByAnotherSwitchServesAndAnUnusedServerEnds) {
+    const ProcessResult result = Run("/RegServer /foo");
 #ifdef _WIN32
-    GTEST_SKIP() << "server mode would wait for clients under Wine";
+    EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
+#else
+    EXPECT_EQ(result.exitCode, 2) << result.errorOutput;  // natively there is no serving
 #endif
-    Run("/RegServer /foo");
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
 }
 
+#ifdef _WIN32
+// Greek and Chinese together fit no single-byte code page: the paths written
+// must come from the wide module name.
+TEST_F(RegistrationTest, AServerInAFolderOfAnyNameRegistersItsWholePath) {
+    const fs::path folder = scratch_ / fs::path(u8"\u03a9\u03bc\u03ad\u03b3\u03b1 \u4e2d\u6587");
+    fs::create_directories(folder);
+    const fs::path copy = folder / "Vorla Hybrid Engine.exe";
+    std::string original = std::string("Z:") + QN_SERVER_EXE;
+    std::replace(original.begin(), original.end(), '/', '\\');
+    fs::copy_file(fs::path(original), copy);
+    const std::u8string utf8 = copy.u8string();
+    const ProcessResult result = RunProcess(std::string(utf8.begin(), utf8.end()), "/RegServer");
+    ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
+
+    const auto wideValue = [](const std::string& path) {
+        wchar_t value[1024] = {};
+        DWORD size = sizeof value;
+        const std::wstring key(path.begin(), path.end());
+        RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value,
+                     &size);
+        return std::wstring(value);
+    };
+    EXPECT_EQ(wideValue(kClassKey + "\\LocalServer32"), L"\"" + copy.wstring() + L"\"");
+    EXPECT_EQ(wideValue("TypeLib\\" + GuidToRegistryString(kLibidDravikEngineLib) + "\\3.1\\0\\" +
+                        (sizeof(void*) == 8 ? "win64" : "win32")),
+              copy.wstring());
+}
+#endif
+
 #ifndef _WIN32
+// A key the registration may not write, late in the script, stops it before
+// anything changes: the earlier registration stays whole.
+TEST_F(RegistrationTest, AKeyThatCannotBeWrittenLeavesTheEarlierRegistrationWhole) {
+    ASSERT_EQ(Run("/RegServer").exitCode, 0);
+    Registry(HKEY_CLASSES_ROOT, kClassKey).WriteString("Marker", "kept");
+    const EngineEntry& last = kEngines[std::size(kEngines) - 1];
+    const std::string denied = std::string(server::kEnginesKeyPath) + "\\" + last.name;
+    setenv(kRegistryDenyMachineWritesVariable, denied.c_str(), 1);
+    const ProcessResult result = Run("/RegServer");
+    unsetenv(kRegistryDenyMachineWritesVariable);
+
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_NE(result.errorOutput.find(last.name), std::string::npos) << result.errorOutput;
+    EXPECT_EQ(Registry(HKEY_CLASSES_ROOT, kClassKey).GetString("Marker", "replaced"), "kept");
+    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, kClassKey + "\\LocalServer32").front(), '"');
+    EXPECT_EQ(Registry(HKEY_LOCAL_MACHINE, server::kEnginesKeyPath).SubKeyNames().size(),
+              std::size(kEngines));
+}
+
 // Without write rights under HKEY_LOCAL_MACHINE, Configure names the key it
 // could not open, ends with a failure code, and loses nothing already written.
 TEST_F(RegistrationTest, ConfigureWithoutWriteRightsFailsClearly) {

@@ -36,15 +36,20 @@ ProcessResult RunProcess(const std::string& serverPath, const std::string& argum
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE errorFile = CreateFileA(errorPath, GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     startup.hStdError = errorFile;
-    std::string commandLine = "\"" + serverPath + "\" " + arguments;
+    // UTF-8, so that a program in a folder of any name can be started.
+    const std::string utf8 = "\"" + serverPath + "\" " + arguments;
+    std::wstring commandLine(utf8.size() + 1, L'\0');
+    commandLine.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, commandLine.data(),
+                            static_cast<int>(commandLine.size()))));
     PROCESS_INFORMATION process = {};
-    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                        &startup, &process)) {
         WaitForSingleObject(process.hProcess, INFINITE);
         DWORD code = 0;
