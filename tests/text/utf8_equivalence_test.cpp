@@ -11,99 +11,20 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/utf8_reference.h"
 #include "text/code_pages.h"
 #include "text/utf8.h"
 #include "text/utf8_simd.h"
 
 namespace {
 
+using utf8_reference::Decode;
+using utf8_reference::DecodeTerminated;
+using utf8_reference::Encode;
+using utf8_reference::EncodeCodePoint;
+
 constexpr char16_t kSentinel = 0xA5A5;
 constexpr char kByteSentinel = '\x5A';
-
-// Decodes like the rules: one sequence at a time, stopping where a sequence
-// would run past the input, where its output does not fit in `capacity`, or
-// (when asked) at a zero code unit.
-std::u16string PlainDecode(const std::string& bytes, std::size_t capacity, bool stopAtZero) {
-    static const std::uint32_t kOffsets[] = {0,         0,          0x3080,    0xE2080,
-                                             0x3C82080, 0xFA082080, 0x82082080};
-    std::u16string out;
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto lead = static_cast<std::uint8_t>(bytes[i]);
-        const std::size_t extra = lead >= 0xFC   ? 5
-                                  : lead >= 0xF8 ? 4
-                                  : lead >= 0xF0 ? 3
-                                  : lead >= 0xE0 ? 2
-                                  : lead >= 0xC0 ? 1
-                                                 : 0;
-        if (i + extra >= bytes.size())
-            break;
-        std::uint32_t value = 0;
-        for (std::size_t k = 0; k <= extra; ++k)
-            value = (k > 0 ? value << 6 : value) + static_cast<std::uint8_t>(bytes[i + k]);
-        value -= kOffsets[extra + 1];
-        std::u16string units;
-        if (value <= 0xFFFF) {
-            units.push_back(static_cast<char16_t>(value));
-        } else if (value <= 0x10FFFF) {
-            units.push_back(static_cast<char16_t>(0xD800 + ((value - 0x10000) >> 10)));
-            units.push_back(static_cast<char16_t>(0xDC00 + (value & 0x3FF)));
-        } else {
-            units.push_back(u'\uFFFD');
-        }
-        if (out.size() + units.size() > capacity || (stopAtZero && units[0] == 0))
-            break;
-        out += units;
-        i += extra + 1;
-    }
-    return out;
-}
-
-// Encodes like the rules, stopping before a sequence that does not fit.
-std::string PlainEncode(const std::u16string& text, std::size_t capacity) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t c = text[i];
-        std::size_t consumed = 1;
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            consumed = 2;
-        }
-        std::string bytes;
-        if (c < 0x80) {
-            bytes += static_cast<char>(c);
-        } else if (c < 0x800) {
-            bytes += static_cast<char>(0xC0 | (c >> 6));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            bytes += static_cast<char>(0xE0 | (c >> 12));
-            bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            bytes += static_cast<char>(0xF0 | (c >> 18));
-            bytes += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        }
-        if (out.size() + bytes.size() > capacity)
-            break;
-        out += bytes;
-        i += consumed - 1;
-    }
-    return out;
-}
-
-std::string Utf8Of(char32_t c) {
-    std::u16string units;
-    if (c >= 0x10000) {
-        units.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-        units.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-    } else {
-        units.push_back(static_cast<char16_t>(c));
-    }
-    return PlainEncode(units, 8);
-}
 
 // Bytes that are mostly runs of one kind (so that blocks form) with every
 // kind of damage sprinkled in at a chosen rate.
@@ -155,17 +76,17 @@ std::string RandomUtf8(std::mt19937& random, std::size_t length, unsigned damage
                     bytes.push_back(static_cast<char>(0x20 + random() % 0x5F));
                     break;
                 case 2:
-                    bytes += Utf8Of(0x80 + random() % 0x780);
+                    bytes += EncodeCodePoint(0x80 + random() % 0x780);
                     break;
                 case 3:
-                    bytes +=
-                        random() % 3 == 0 ? std::string(1, ' ') : Utf8Of(0x600 + random() % 0x100);
+                    bytes += random() % 3 == 0 ? std::string(1, ' ')
+                                               : EncodeCodePoint(0x600 + random() % 0x100);
                     break;
                 case 4:
-                    bytes += Utf8Of(0x800 + random() % 0xF7FF);
+                    bytes += EncodeCodePoint(0x800 + random() % 0xF7FF);
                     break;
                 default:
-                    bytes += Utf8Of(0x10000 + random() % 0x100000);
+                    bytes += EncodeCodePoint(0x10000 + random() % 0x100000);
             }
         }
     }
@@ -235,17 +156,17 @@ std::u16string TwoByteText(std::size_t units, unsigned seed) {
 }
 
 std::string TwoByteBytes(std::size_t units, unsigned seed) {
-    return PlainEncode(TwoByteText(units, seed), SIZE_MAX);
+    return Encode(TwoByteText(units, seed));
 }
 
 // Both decoders against the rules; DecodeUtf8 must leave the spare room alone.
 testing::AssertionResult DecodesLikeTheRules(const std::string& bytes) {
-    if (NarrowToWide(bytes, kCodePageUtf8) != PlainDecode(bytes + '\0', SIZE_MAX, true))
+    if (NarrowToWide(bytes, kCodePageUtf8) != DecodeTerminated(bytes))
         return testing::AssertionFailure() << "NarrowToWide differs";
     std::vector<char16_t> out(bytes.size() + 40, kSentinel);
     const std::size_t written =
         DecodeUtf8(bytes.data(), bytes.size(), out.data(), bytes.size() + 8);
-    if (std::u16string(out.data(), written) != PlainDecode(bytes, SIZE_MAX, false))
+    if (std::u16string(out.data(), written) != Decode(bytes))
         return testing::AssertionFailure() << "DecodeUtf8 differs";
     for (std::size_t k = written; k < out.size(); ++k) {
         if (out[k] != kSentinel)
@@ -257,7 +178,7 @@ testing::AssertionResult DecodesLikeTheRules(const std::string& bytes) {
 // Both encoders against the rules, EncodeUtf8 given exactly the room it needs
 // and given room to spare; it must leave the spare room alone.
 testing::AssertionResult EncodesLikeTheRules(const std::u16string& text) {
-    const std::string expected = PlainEncode(text, SIZE_MAX);
+    const std::string expected = Encode(text);
     if (WideToNarrow(text, kCodePageUtf8) != expected)
         return testing::AssertionFailure() << "WideToNarrow differs";
     for (std::size_t spare : {0, 64}) {
@@ -307,13 +228,13 @@ TEST_P(Utf8Equivalence, DecodingMatchesTheRulesAtEveryOffsetAndDamageRate) {
             const std::string body = RandomUtf8(random, 1 + random() % 300, damage);
             // Every start offset within a block, so that each byte meets each lane.
             const std::string bytes = std::string(round % 17, 'x') + body;
-            ASSERT_EQ(NarrowToWide(bytes, kCodePageUtf8), PlainDecode(bytes + '\0', SIZE_MAX, true))
+            ASSERT_EQ(NarrowToWide(bytes, kCodePageUtf8), DecodeTerminated(bytes))
                 << "damage " << damage << " round " << round;
 
             std::vector<char16_t> out(bytes.size() + 8, kSentinel);
             const std::size_t written =
                 DecodeUtf8(bytes.data(), bytes.size(), out.data(), out.size());
-            ASSERT_EQ(std::u16string(out.data(), written), PlainDecode(bytes, SIZE_MAX, false))
+            ASSERT_EQ(std::u16string(out.data(), written), Decode(bytes))
                 << "damage " << damage << " round " << round;
         }
     }
@@ -323,13 +244,13 @@ TEST_P(Utf8Equivalence, ShortOutputStopsAtTheSameSequenceAndWritesNothingBeyond)
     std::mt19937 random(77);
     for (int round = 0; round < 300; ++round) {
         const std::string bytes = RandomUtf8(random, 20 + random() % 120, round % 3 == 0 ? 5 : 0);
-        const std::size_t full = PlainDecode(bytes, SIZE_MAX, false).size();
+        const std::size_t full = Decode(bytes).size();
         for (std::size_t capacity : {std::size_t{0}, std::size_t{1}, full / 3, full / 2,
                                      full == 0 ? 0 : full - 1, full, full + 1}) {
             std::vector<char16_t> out(capacity + 24, kSentinel);
             const std::size_t written =
                 DecodeUtf8(bytes.data(), bytes.size(), out.data(), capacity);
-            ASSERT_EQ(std::u16string(out.data(), written), PlainDecode(bytes, capacity, false))
+            ASSERT_EQ(std::u16string(out.data(), written), Decode(bytes, capacity))
                 << "round " << round << " capacity " << capacity;
             for (std::size_t k = written; k < out.size(); ++k)
                 ASSERT_EQ(out[k], kSentinel) << "round " << round << " unit " << k;
@@ -359,12 +280,8 @@ TEST_P(Utf8Equivalence, ZeroInsideABlockEndsTheText) {
             bytes += k % 3 == 0 ? "b" : "\xC3\xA9";
         const std::string withZero = bytes.substr(0, at) + std::string(1, '\0') + bytes.substr(at);
         const std::string withOverlong = bytes.substr(0, at) + "\xC0\x80" + bytes.substr(at);
-        EXPECT_EQ(NarrowToWide(withZero, kCodePageUtf8),
-                  PlainDecode(withZero + '\0', SIZE_MAX, true))
-            << at;
-        EXPECT_EQ(NarrowToWide(withOverlong, kCodePageUtf8),
-                  PlainDecode(withOverlong + '\0', SIZE_MAX, true))
-            << at;
+        EXPECT_EQ(NarrowToWide(withZero, kCodePageUtf8), DecodeTerminated(withZero)) << at;
+        EXPECT_EQ(NarrowToWide(withOverlong, kCodePageUtf8), DecodeTerminated(withOverlong)) << at;
     }
 }
 
@@ -374,7 +291,7 @@ TEST_P(Utf8Equivalence, EncodingMatchesTheRulesAtEveryOffsetAndDamageRate) {
         for (int round = 0; round < 400; ++round) {
             const std::u16string text =
                 std::u16string(round % 9, u'q') + RandomUtf16(random, 1 + random() % 300, damage);
-            ASSERT_EQ(WideToNarrow(text, kCodePageUtf8), PlainEncode(text, SIZE_MAX))
+            ASSERT_EQ(WideToNarrow(text, kCodePageUtf8), Encode(text))
                 << "damage " << damage << " round " << round;
         }
     }
@@ -385,12 +302,12 @@ TEST_P(Utf8Equivalence, ShortEncodingBufferStopsAtTheSameSequenceAndWritesNothin
     for (int round = 0; round < 300; ++round) {
         const std::u16string text =
             RandomUtf16(random, 10 + random() % 100, round % 4 == 0 ? 5 : 0);
-        const std::size_t full = PlainEncode(text, SIZE_MAX).size();
+        const std::size_t full = Encode(text).size();
         for (std::size_t capacity : {std::size_t{0}, std::size_t{2}, full / 3, full / 2,
                                      full == 0 ? 0 : full - 1, full, full + 3}) {
             std::vector<char> out(capacity + 24, kByteSentinel);
             const std::size_t written = EncodeUtf8(text.data(), text.size(), out.data(), capacity);
-            ASSERT_EQ(std::string(out.data(), written), PlainEncode(text, capacity))
+            ASSERT_EQ(std::string(out.data(), written), Encode(text, capacity))
                 << "round " << round << " capacity " << capacity;
             for (std::size_t k = written; k < out.size(); ++k)
                 ASSERT_EQ(out[k], kByteSentinel) << "round " << round << " byte " << k;
@@ -425,10 +342,9 @@ TEST_P(Utf8Equivalence, EveryCodeUnitInEveryPlaceOfABlock) {
             std::u16string text = u"a\u00E9b\u0633c\u07FFde\u00FCfg";
             text.insert(text.begin() + static_cast<std::ptrdiff_t>(place),
                         static_cast<char16_t>(unit));
-            const std::string expected = PlainEncode(text, SIZE_MAX);
+            const std::string expected = Encode(text);
             ASSERT_EQ(WideToNarrow(text, kCodePageUtf8), expected) << unit << " at " << place;
-            ASSERT_EQ(NarrowToWide(expected, kCodePageUtf8),
-                      PlainDecode(expected + '\0', SIZE_MAX, true))
+            ASSERT_EQ(NarrowToWide(expected, kCodePageUtf8), DecodeTerminated(expected))
                 << unit << " at " << place;
         }
     }
@@ -510,19 +426,18 @@ TEST_P(Utf8Equivalence, TruncatedSequencesAtTheEndOfLongText) {
 TEST_P(Utf8Equivalence, EveryOutputRoomAfterTwoByteBlocks) {
     const std::string bytes =
         TwoByteBytes(160, 8) + "\xD8\xB3\xD8\xB3 \xE4\xB8\xAD" + TwoByteBytes(40, 9);
-    const std::u16string text = PlainDecode(bytes, SIZE_MAX, false);
+    const std::u16string text = Decode(bytes);
     for (std::size_t capacity = 0; capacity <= text.size() + 1; ++capacity) {
         std::vector<char16_t> out(capacity + 40, kSentinel);
         const std::size_t written = DecodeUtf8(bytes.data(), bytes.size(), out.data(), capacity);
-        ASSERT_EQ(std::u16string(out.data(), written), PlainDecode(bytes, capacity, false))
-            << capacity;
+        ASSERT_EQ(std::u16string(out.data(), written), Decode(bytes, capacity)) << capacity;
         for (std::size_t k = written; k < out.size(); ++k)
             ASSERT_EQ(out[k], kSentinel) << "capacity " << capacity << " unit " << k;
     }
     for (std::size_t capacity = 0; capacity <= bytes.size() + 1; ++capacity) {
         std::vector<char> out(capacity + 64, kByteSentinel);
         const std::size_t written = EncodeUtf8(text.data(), text.size(), out.data(), capacity);
-        ASSERT_EQ(std::string(out.data(), written), PlainEncode(text, capacity)) << capacity;
+        ASSERT_EQ(std::string(out.data(), written), Encode(text, capacity)) << capacity;
         for (std::size_t k = written; k < out.size(); ++k)
             ASSERT_EQ(out[k], kByteSentinel) << "capacity " << capacity << " byte " << k;
     }
@@ -560,7 +475,7 @@ TEST_P(Utf8Equivalence, DenseMixesOfOneAndTwoByteSequences) {
                                         : static_cast<char16_t>(random() % 0x80));
         }
         ASSERT_TRUE(EncodesLikeTheRules(text)) << round;
-        ASSERT_TRUE(DecodesLikeTheRules(PlainEncode(text, SIZE_MAX))) << round;
+        ASSERT_TRUE(DecodesLikeTheRules(Encode(text))) << round;
     }
 }
 

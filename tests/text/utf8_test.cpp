@@ -7,86 +7,18 @@
 #include <ostream>
 #include <string>
 
+#include "tests/support/utf8_reference.h"
 #include "text/code_pages.h"
 
 namespace {
+
+using utf8_reference::DecodeTerminated;
+using utf8_reference::Encode;
 
 std::string Bytes(std::initializer_list<int> values) {
     std::string out;
     for (int v : values)
         out.push_back(static_cast<char>(v));
-    return out;
-}
-
-// The decoding rules written out plainly, one byte at a time, over the bytes
-// followed by their terminating zero; the result stops at the first zero.
-std::u16string ReferenceDecode(const std::string& input) {
-    const std::string bytes = input + '\0';
-    static const std::uint32_t offsets[] = {0,         0,          0x3080,    0xE2080,
-                                            0x3C82080, 0xFA082080, 0x82082080};
-    std::u16string out;
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto lead = static_cast<std::uint8_t>(bytes[i]);
-        std::size_t extra = 0;
-        if (lead >= 0xFC) {
-            extra = 5;
-        } else if (lead >= 0xF8) {
-            extra = 4;
-        } else if (lead >= 0xF0) {
-            extra = 3;
-        } else if (lead >= 0xE0) {
-            extra = 2;
-        } else if (lead >= 0xC0) {
-            extra = 1;
-        }
-        if (i + extra >= bytes.size())
-            break;
-        std::uint32_t value = 0;
-        for (std::size_t k = 0; k <= extra; ++k) {
-            if (k > 0)
-                value <<= 6;
-            value += static_cast<std::uint8_t>(bytes[i + k]);
-        }
-        value -= offsets[extra + 1];
-        i += extra + 1;
-        if (value <= 0xFFFF) {
-            out.push_back(static_cast<char16_t>(value));
-        } else if (value <= 0x10FFFF) {
-            out.push_back(static_cast<char16_t>(0xD800 + ((value - 0x10000) >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (value & 0x3FF)));
-        } else {
-            out.push_back(u'\uFFFD');
-        }
-    }
-    return out.substr(0, out.find(u'\0'));
-}
-
-// Standard UTF-8 of code points, lone surrogates encoded as their own value.
-std::string ReferenceEncode(const std::u16string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
     return out;
 }
 
@@ -217,7 +149,7 @@ TEST(Utf8, DecodeMatchesPlainRulesOnRandomInput) {
                     bytes.push_back(static_cast<char>(random() % 256));
             }
         }
-        ASSERT_EQ(NarrowToWide(bytes, kCodePageUtf8), ReferenceDecode(bytes)) << "round " << round;
+        ASSERT_EQ(NarrowToWide(bytes, kCodePageUtf8), DecodeTerminated(bytes)) << "round " << round;
     }
 }
 
@@ -238,7 +170,7 @@ TEST(Utf8, EncodeMatchesPlainRulesOnRandomInput) {
                     text.push_back(static_cast<char16_t>(random() % 0x10000));
             }
         }
-        const std::string expected = ReferenceEncode(text);
+        const std::string expected = Encode(text);
         ASSERT_EQ(WideToNarrow(text, kCodePageUtf8), expected) << "round " << round;
         ASSERT_EQ(EncodedUtf8Size(text.data(), text.size()), expected.size()) << "round " << round;
         // Well-formed text without zeros survives the way back.
@@ -283,7 +215,7 @@ TEST(Utf8, EncodedSizeOfLongTextWithPairsAtEveryPlace) {
     }
     for (std::size_t length : {text.size(), text.size() - 1, std::size_t{64007}, std::size_t{9}}) {
         const std::u16string part = text.substr(0, length);
-        const std::string expected = ReferenceEncode(part);
+        const std::string expected = Encode(part);
         EXPECT_EQ(EncodedUtf8Size(part.data(), part.size()), expected.size()) << length;
         EXPECT_EQ(WideToNarrow(part, kCodePageUtf8), expected) << length;
     }
@@ -296,7 +228,7 @@ TEST(Utf8, LongTextCrossesTheStackBufferLimits) {
             text.push_back(i % 3 == 0 ? u'\u00E9' : static_cast<char16_t>('a' + i % 26));
         }
         const std::string bytes = WideToNarrow(text, kCodePageUtf8);
-        EXPECT_EQ(bytes, ReferenceEncode(text)) << length;
+        EXPECT_EQ(bytes, Encode(text)) << length;
         EXPECT_EQ(NarrowToWide(bytes, kCodePageUtf8), text) << length;
         const std::string ascii(length, 'q');
         EXPECT_EQ(NarrowToWide(ascii, kCodePageUtf8), std::u16string(length, u'q')) << length;
