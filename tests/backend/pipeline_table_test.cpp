@@ -4,40 +4,27 @@
 
 #include <string>
 
+#include "backend/hybrid_client.h"
+#include "tests/backend/backend_test_support.h"
 #include "text/exceptions.h"
 #include "text/ui_language.h"
+#include "tools/backend/pipelines.h"
 
 namespace {
 
-struct PipelineCase {
-    std::u16string source;
-    std::u16string target;
-    std::string path;
-};
-
-TEST(PipelinePath, EveryRowByteForByte) {
-    const PipelineCase rows[] = {
-        {u"ar", u"en",
-         "fcgiDispatch.ae?cmd0=normalize-ar&cmd2=translate&cmd3=transliterate-unk&cmd4=spell-"
-         "numbers-en&cmd5=capitalize&cmd6=untruecase&bsfilter=0.001&bsmaxpaths=50&bsfactorlex=0.5&"
-         "bsfactorlm=0.5&bsfactorlmhack=-100&bsmaxjumpwidth=3&transallfrags=0&filter-unk=1"},
-        {u"en", u"ar", "fcgiDispatch.ea?cmd0=lowercase&cmd2=translate&cmd3=transliterate-unk"},
-        {u"fa", u"en",
-         "fcgiDispatch.fe?cmd0=normalize-fa&cmd2=translate&cmd3=transliterate-unk&cmd4=spell-"
-         "numbers-en&cmd5=capitalize&cmd6=untruecase&bsfilter=0.001&bsmaxpaths=50&bsfactorlex=0.5&"
-         "bsfactorlm=0.5&bsfactorlmhack=-100&bsmaxjumpwidth=3&transallfrags=0&filter-unk=1"},
-        {u"en", u"fa", "fcgiDispatch.ef?cmd0=lowercase&cmd2=translate&cmd3=transliterate-unk"},
-        {u"it", u"en",
-         "fcgiDispatch.ie?cmd0=iten-preprocess&cmd2=translate&cmd3=untruecase&cmd4=capitalize&"
-         "filter-unk=1"},
-        {u"de", u"en",
-         "fcgiDispatch.de?cmd0=deen-preprocess&cmd2=translate&cmd3=untruecase&cmd4=capitalize&"
-         "filter-unk=1"},
-    };
-    for (const PipelineCase& row : rows) {
-        EXPECT_EQ(PipelinePath(row.source, row.target), row.path)
-            << std::string(row.source.begin(), row.source.end()) << "->"
-            << std::string(row.target.begin(), row.target.end());
+// Each direction's request, as the test back end recorded it, asks for the
+// pipeline that back end serves for that direction.
+TEST(PipelinePath, EachDirectionReachesItsPipeline) {
+    PointedBackend pointed;
+    for (const test_backend::Pipeline& pipeline : test_backend::Pipelines()) {
+        const std::u16string source(pipeline.source.begin(), pipeline.source.end());
+        const std::u16string target(pipeline.target.begin(), pipeline.target.end());
+        SCOPED_TRACE(std::string(pipeline.source) + "->" + std::string(pipeline.target));
+        const std::size_t before = pointed.backend.RequestCount();
+        HybridClient(OptionsFor(source, target)).TranslateSegment(u"x");
+        const auto requests = pointed.backend.Requests();
+        ASSERT_EQ(requests.size(), before + 1);
+        EXPECT_EQ(requests.back().requestLine, "POST /" + std::string(pipeline.path) + " HTTP/1.0");
     }
 }
 
