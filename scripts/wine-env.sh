@@ -18,7 +18,12 @@ if [ "${QN_WINE_32BIT:-}" != 0 ] && [ "${QN_WINE_32BIT:-}" != 1 ]; then
     fi
 fi
 export QN_WINE_32BIT
-export QN_WINE_32BIT_WHY="${QN_WINE_32BIT_WHY:-QN_WINE_32BIT=0 takes the 64-bit-only path}"
+if [ "$QN_WINE_32BIT" = 1 ]; then
+    QN_WINE_32BIT_WHY=""
+else
+    QN_WINE_32BIT_WHY="${QN_WINE_32BIT_WHY:-QN_WINE_32BIT=0 takes the 64-bit-only path}"
+fi
+export QN_WINE_32BIT_WHY
 
 # The loader every Wine call uses: scripts/wine-bin/wine (first on PATH, also
 # for wineboot, msiexec and regedit, which call wine-stable) runs it. Debian's
