@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "backend/internet_handle.h"
+#include "platform/internet_handle.h"
 #include "platform/internet.h"
 
 inline constexpr char kBackendHost[] = "localhost";

@@ -11,7 +11,7 @@
 #include "backend/hybrid_client.h"
 #include "backend/pipeline_table.h"
 #include "backend/remove_all.h"
-#include "tests/faults/segment_markup.h"
+#include "fuzz/support/segment_markup.h"
 #include "text/code_pages.h"
 #include "text/xml_escape.h"
 #include "tools/backend/test_backend.h"

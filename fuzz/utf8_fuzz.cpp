@@ -1,13 +1,14 @@
-// UTF-8 decoding and encoding against the tests' reference conversions
-// (tests/support), written from the rules, including the stops when the
-// input or the output runs out. Also: whatever UTF-16 goes out comes back.
+// UTF-8 decoding and encoding against the reference conversions it shares
+// with the tests (fuzz/support), written from the rules, including the stops
+// when the input or the output runs out. Also: whatever UTF-16 goes out comes
+// back.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "tests/support/utf8_reference.h"
+#include "fuzz/support/utf8_reference.h"
 #include "text/code_pages.h"
 #include "text/utf8.h"
 #include "text/utf8_simd.h"

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "tests/faults/segment_markup.h"
+#include "fuzz/support/segment_markup.h"
 #include "text/xml_escape.h"
 #include "text/xml_escape_kernels.h"
 

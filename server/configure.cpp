@@ -3,6 +3,7 @@
 #include <string>
 
 #include "config/registry.h"
+#include "platform/find_handle.h"
 #include "platform/module.h"
 #include "server/registry_paths.h"
 
@@ -13,23 +14,6 @@ constexpr char kInstallFolderValue[] = "DravikHybridInstallLoc";
 constexpr char kDefaultInstallFolder[] = "C:\\Dravik";
 constexpr char kModelsFolder[] = "\\DravikHMT\\Models\\";
 constexpr char kProgIdPrefix[] = "QNDravikHybridTranslationEngine";
-
-// Owns a search handle from FindFirstFileA.
-class FindHandle {
-  public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    ~FindHandle() {
-        if (valid()) {
-            FindClose(handle_);
-        }
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-  private:
-    HANDLE handle_;
-};
 
 // Any directory entry of exactly this name counts: folder or file, empty or not.
 bool PathExists(const std::string& path) {

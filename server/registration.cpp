@@ -1,34 +1,16 @@
 #include "server/registration.h"
 
-#include <cstring>
-
-#include "platform/com.h"
-#include "platform/com_server.h"
-#include "platform/com_ptr.h"
 #include "platform/module.h"
 #include "platform/registry.h"
 #include "platform/unique_hkey.h"
-#include "platform/wide.h"
-#include "server/guids.h"
+#include "server/registration_steps.h"
 #include "server/registry_script.h"
 #include "server/registry_script_text.h"
-#include "text/code_pages.h"
-
-#ifdef _WIN32
-#include <comcat.h>
-#endif
 
 namespace server {
 namespace {
 
-constexpr char kClassKeyPath[] = "CLSID\\{0788BA58-68FD-4AB5-9589-3E38780B8A97}";
 constexpr const char* kCategorySubkeys[] = {"Required Categories", "Implemented Categories"};
-
-// Safe for initialising, then safe for scripting.
-constexpr GUID kImplementedCategories[] = {
-    {0x7DD95802, 0x9882, 0x11CF, {0x9F, 0xA9, 0x00, 0xAA, 0x00, 0x6C, 0x42, 0xC4}},
-    {0x7DD95801, 0x9882, 0x11CF, {0x9F, 0xA9, 0x00, 0xAA, 0x00, 0x6C, 0x42, 0xC4}},
-};
 
 HRESULT RunScript(bool registerMode, std::string* failedKey) {
     std::string path;
@@ -81,150 +63,6 @@ void RemoveEmptyCategoryKeys() {
         }
     }
 }
-
-#ifdef _WIN32
-
-HRESULT UpdateCategories(bool registerMode) {
-    ICatRegister* raw = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_ICatRegister, reinterpret_cast<void**>(&raw));
-    if (FAILED(hr)) {
-        return hr;
-    }
-    ComPtr<ICatRegister> manager(raw);
-    CATID categories[2];
-    std::memcpy(categories, kImplementedCategories, sizeof categories);
-    if (registerMode) {
-        return manager->RegisterClassImplCategories(kClsidTranslationEngine, 2, categories);
-    }
-    for (CATID& category : categories) {
-        manager->UnRegisterClassImplCategories(kClsidTranslationEngine, 1, &category);
-    }
-    return S_OK;
-}
-
-// "TypeLib\{LIBID}\<major>.<minor>\0\win32" (or win64) of a library.
-std::string NeutralLocaleKey(ITypeLib& library) {
-    TLIBATTR* attributes = nullptr;
-    if (FAILED(library.GetLibAttr(&attributes))) {
-        return {};
-    }
-    const std::string key = "TypeLib\\" + GuidToRegistryString(attributes->guid) + "\\" +
-                            std::to_string(attributes->wMajorVerNum) + "." +
-                            std::to_string(attributes->wMinorVerNum) + "\\0\\" +
-                            (attributes->syskind == SYS_WIN64 ? "win64" : "win32");
-    library.ReleaseTLibAttr(attributes);
-    return key;
-}
-
-HRESULT RegisterTypeLibrary() {
-    std::string path;
-    HRESULT hr = ModulePath(path);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    std::u16string widePath = NarrowToWide(path, CP_UTF8);
-    ITypeLib* raw = nullptr;
-    hr = LoadTypeLib(ToPlatform(widePath), &raw);
-    if (FAILED(hr)) {
-        // A type library beside the executable, for a build that carries none.
-        const size_t dot = widePath.rfind(u'.');
-        const std::u16string tlbPath =
-            (dot == std::u16string::npos ? widePath : widePath.substr(0, dot)) + u".tlb";
-        hr = LoadTypeLib(ToPlatform(tlbPath), &raw);
-        if (FAILED(hr)) {
-            return hr;
-        }
-    }
-    ComPtr<ITypeLib> library(raw);
-    hr = RegisterTypeLib(library.get(), ToPlatform(widePath.data()), nullptr);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    // The automation marshaller looks the library up under the neutral locale;
-    // record the path there as well, so the interfaces marshal whatever locale
-    // the library names.
-    const std::string neutralKey = NeutralLocaleKey(*library.get());
-    if (!neutralKey.empty()) {
-        UniqueHkey key;
-        LONG status = RegCreateKeyExA(HKEY_CLASSES_ROOT, neutralKey.c_str(), 0, nullptr, 0,
-                                      KEY_READ | KEY_WRITE, nullptr, key.put(), nullptr);
-        if (status == ERROR_SUCCESS) {
-            status = RegSetUtf8StringValue(key.get(), nullptr, path);
-        }
-        if (status != ERROR_SUCCESS) {
-            return HRESULT_FROM_WIN32(status);
-        }
-    }
-    return S_OK;
-}
-
-HRESULT UnregisterTypeLibrary() {
-    std::string path;
-    HRESULT hr = ModulePath(path);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    const std::u16string widePath = NarrowToWide(path, CP_UTF8);
-    ITypeLib* raw = nullptr;
-    hr = LoadTypeLib(ToPlatform(widePath), &raw);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    ComPtr<ITypeLib> library(raw);
-    TLIBATTR* attributes = nullptr;
-    hr = library->GetLibAttr(&attributes);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    const TLIBATTR copy = *attributes;
-    library->ReleaseTLibAttr(attributes);
-    // Nothing registered counts as unregistered, so a second run succeeds.
-    BSTR registeredPath = nullptr;
-    if (FAILED(QueryPathOfRegTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid,
-                                     &registeredPath))) {
-        return S_OK;
-    }
-    SysFreeString(registeredPath);
-    const std::string neutralKey = NeutralLocaleKey(*library.get());
-    if (copy.lcid != 0 && !neutralKey.empty()) {
-        SHDeleteKeyA(HKEY_CLASSES_ROOT, neutralKey.substr(0, neutralKey.rfind('\\')).c_str());
-    }
-    return UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid,
-                             copy.syskind);
-}
-
-#else
-
-// The native build has no component category manager: the categories are
-// recorded where the manager records them.
-HRESULT UpdateCategories(bool registerMode) {
-    for (const GUID& category : kImplementedCategories) {
-        const std::string path = std::string(kClassKeyPath) + "\\Implemented Categories\\" +
-                                 GuidToRegistryString(category);
-        if (registerMode) {
-            UniqueHkey key;
-            const LONG status = RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0,
-                                                KEY_READ | KEY_WRITE, nullptr, key.put(), nullptr);
-            if (status != ERROR_SUCCESS) {
-                return HRESULT_FROM_WIN32(status);
-            }
-        } else {
-            RegDeleteKeyA(HKEY_CLASSES_ROOT, path.c_str());
-        }
-    }
-    return S_OK;
-}
-
-// The native build carries no type library.
-HRESULT RegisterTypeLibrary() {
-    return S_OK;
-}
-HRESULT UnregisterTypeLibrary() {
-    return S_OK;
-}
-
-#endif
 
 }  // namespace
 

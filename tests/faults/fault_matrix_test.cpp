@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "backend/http_transport.h"
+#include "fuzz/support/segment_markup.h"
 #include "platform/internet.h"
 #include "tests/faults/engine_driver.h"
-#include "tests/faults/segment_markup.h"
 #include "text/code_pages.h"
 #include "tools/backend/test_backend.h"
 

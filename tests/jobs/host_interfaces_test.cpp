@@ -12,7 +12,6 @@
 #include "jobs/signal_event.h"
 #include "platform/com_ptr.h"
 #include "platform/unique_bstr.h"
-#include "server/guids.h"
 #include "tests/jobs/host_fakes.h"
 
 using namespace jobs_test;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/registry.h"
+#include "jobs/host_interfaces.h"
 #include "platform/com_ptr.h"
 #include "platform/com_server.h"
 #include "platform/registry.h"
@@ -165,7 +166,8 @@ TEST_F(RegistrationTest, RegisterWritesClassProgIdsAppIdAndEngines) {
     const std::string library = "TypeLib\\" + GuidToRegistryString(kLibidDravikEngineLib) +
                                 "\\3.1\\0\\" + (sizeof(void*) == 8 ? "win64" : "win32");
     const std::string libraryPath = DefaultValue(HKEY_CLASSES_ROOT, library);
-    EXPECT_TRUE(libraryPath.ends_with("\\Vorla Hybrid Engine.exe")) << library << ": " << libraryPath;
+    EXPECT_TRUE(libraryPath.ends_with("\\Vorla Hybrid Engine.exe"))
+        << library << ": " << libraryPath;
     // The sink's completion flag is a one-byte unsigned value.
     ITypeLib* rawLibrary = nullptr;
     ASSERT_EQ(LoadRegTypeLib(kLibidDravikEngineLib, 3, 1, 0, &rawLibrary), S_OK);
@@ -328,8 +330,7 @@ TEST_F(RegistrationTest, AServerInAFolderOfAnyNameRegistersItsWholePath) {
         wchar_t value[1024] = {};
         DWORD size = sizeof value;
         const std::wstring key(path.begin(), path.end());
-        RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value,
-                     &size);
+        RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size);
         return std::wstring(value);
     };
     EXPECT_EQ(wideValue(kClassKey + "\\LocalServer32"), L"\"" + copy.wstring() + L"\"");

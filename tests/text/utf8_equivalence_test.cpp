@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/utf8_reference.h"
+#include "fuzz/support/utf8_reference.h"
 #include "text/code_pages.h"
 #include "text/utf8.h"
 #include "text/utf8_simd.h"

@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string>
 
-#include "tests/support/utf8_reference.h"
+#include "fuzz/support/utf8_reference.h"
 #include "text/code_pages.h"
 
 namespace {

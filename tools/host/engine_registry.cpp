@@ -1,6 +1,7 @@
 #include "tools/host/engine_registry.h"
 
 #include "config/registry.h"
+#include "platform/find_handle.h"
 #include "platform/module.h"
 #include "server/registry_paths.h"
 
@@ -9,23 +10,6 @@ namespace {
 
 constexpr char kInstallFolderValue[] = "DravikHybridInstallLoc";
 constexpr char kDefaultInstallFolder[] = "C:\\Dravik";
-
-// Owns a search handle from FindFirstFileA.
-class FindHandle {
-  public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    ~FindHandle() {
-        if (Valid()) {
-            FindClose(handle_);
-        }
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-  private:
-    HANDLE handle_;
-};
 
 }  // namespace
 
@@ -85,7 +69,7 @@ std::string ModelFolder(const std::string& installFolder, std::string_view sourc
 
 bool ModelFolderExists(const std::string& path) {
     WIN32_FIND_DATAA found;
-    return FindHandle(FindFirstFileA(path.c_str(), &found)).Valid();
+    return FindHandle(FindFirstFileA(path.c_str(), &found)).valid();
 }
 
 }  // namespace host

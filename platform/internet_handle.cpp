@@ -1,4 +1,4 @@
-#include "backend/internet_handle.h"
+#include "platform/internet_handle.h"
 
 InternetHandle& InternetHandle::operator=(InternetHandle&& other) noexcept {
     if (this != &other) {

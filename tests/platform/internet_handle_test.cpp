@@ -1,4 +1,4 @@
-#include "backend/internet_handle.h"
+#include "platform/internet_handle.h"
 
 #include <gtest/gtest.h>
 

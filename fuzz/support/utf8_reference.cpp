@@ -1,4 +1,4 @@
-#include "tests/support/utf8_reference.h"
+#include "fuzz/support/utf8_reference.h"
 
 namespace utf8_reference {
 namespace {
