@@ -64,31 +64,32 @@ bool OpenSession(InternetHandle& internet) {
     if (internet) {
         return true;
     }
-    internet = InternetOpenA(kBackendUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    internet.reset(
+        InternetOpenA(kBackendUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (internet) {
         // No status notifications; a direct connection whatever the system's
         // proxy settings; and the process's client taken out of offline mode.
         // None of these can stop the exchange, so their results are ignored.
-        InternetSetStatusCallbackA(internet.Get(), nullptr);
+        InternetSetStatusCallbackA(internet.get(), nullptr);
         INTERNET_PROXY_INFO direct{INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr};
-        InternetSetOptionA(internet.Get(), INTERNET_OPTION_PROXY, &direct, sizeof direct);
+        InternetSetOptionA(internet.get(), INTERNET_OPTION_PROXY, &direct, sizeof direct);
         INTERNET_CONNECTED_INFO connected{INTERNET_STATE_CONNECTED, 0};
         InternetSetOptionA(nullptr, INTERNET_OPTION_CONNECTED_STATE, &connected, sizeof connected);
-        SetTimeouts(internet.Get());
+        SetTimeouts(internet.get());
     }
     return static_cast<bool>(internet);
 }
 
 bool OpenRequest(HINTERNET internet, InternetHandle& connection, InternetHandle& request,
                  const std::string& path) {
-    connection = InternetConnectA(internet, kBackendHost, BackendPort(), "", "",
-                                  INTERNET_SERVICE_HTTP, 0, 0);
+    connection.reset(InternetConnectA(internet, kBackendHost, BackendPort(), "", "",
+                                      INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) {
         return false;
     }
-    SetTimeouts(connection.Get());
-    request = HttpOpenRequestA(connection.Get(), "POST", path.c_str(), "HTTP/1.0", nullptr, nullptr,
-                               INTERNET_FLAG_NO_CACHE_WRITE, 0);
+    SetTimeouts(connection.get());
+    request.reset(HttpOpenRequestA(connection.get(), "POST", path.c_str(), "HTTP/1.0", nullptr,
+                                   nullptr, INTERNET_FLAG_NO_CACHE_WRITE, 0));
     return static_cast<bool>(request);
 }
 
@@ -225,20 +226,20 @@ std::optional<std::string> PostToBackend(const std::string& path, std::string_vi
     InternetHandle internet;
     InternetHandle connection;
     InternetHandle request;
-    if (!OpenSession(internet) || !OpenRequest(internet.Get(), connection, request, path)) {
+    if (!OpenSession(internet) || !OpenRequest(internet.get(), connection, request, path)) {
         return std::nullopt;
     }
-    if (!SendRequest(request.Get(), body)) {
+    if (!SendRequest(request.get(), body)) {
         throw StringException("The translation back end at " + BackendAddress() +
                               " did not answer (error " + std::to_string(GetLastError()) + ").");
     }
     // An error page is the back end's complaint, never a translation; its body
     // is not read.
-    if (std::optional<std::string> status = ErrorStatus(request.Get())) {
+    if (std::optional<std::string> status = ErrorStatus(request.get())) {
         throw StringException("The translation back end at " + BackendAddress() + " answered " +
                               *status + ".");
     }
-    BackendAnswer answer = ReadResponse(request.Get());
+    BackendAnswer answer = ReadResponse(request.get());
     switch (answer.end) {
         case BackendAnswer::End::Complete:
             return std::move(answer.body);

@@ -38,7 +38,7 @@ class Batch {
 // An engine object for one benchmark (the caller's thread is in the apartment).
 struct Engine {
     ComPtr<IQNSTranslationEngine> engine = bench::CreateEngine();
-    UniqueBstr options = UniqueBstr::Copy(bench::kArabicToEnglish);
+    UniqueBstr options = CopyToBstr(bench::kArabicToEnglish);
 };
 
 void JobEngine(benchmark::State& state) {
@@ -95,7 +95,7 @@ void JobBareClient(benchmark::State& state) {
 
 void TranslateTextPerCall(benchmark::State& state) {
     Engine engine;
-    const UniqueBstr source = UniqueBstr::Copy(bench::JobChunks()[7]);
+    const UniqueBstr source = CopyToBstr(bench::JobChunks()[7]);
     for (auto _ : state) {
         state.PauseTiming();
         auto batch = std::make_unique<Batch>();
@@ -104,7 +104,7 @@ void TranslateTextPerCall(benchmark::State& state) {
         for (std::size_t call = 0; call < kCallsPerBatch; ++call) {
             const UniqueBstr markup =
                 bench::TranslateText(*engine.engine.get(), engine.options.get(), source.get());
-            ok = ok && markup.length() > 0;
+            ok = ok && SysStringLen(markup.get()) > 0;
         }
         state.PauseTiming();
         if (!ok || batch->Requests() != kCallsPerBatch) {

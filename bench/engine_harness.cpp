@@ -28,7 +28,7 @@ HRESULT ChunkSource::ReadChunk(BSTR* chunk) {
     }
     const std::u16string_view text =
         next_ < chunks_.size() ? std::u16string_view(chunks_[next_++]) : std::u16string_view();
-    *chunk = UniqueBstr::Copy(text).release();
+    *chunk = CopyToBstr(text).release();
     return *chunk != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -55,9 +55,8 @@ bool RunJob(IQNSTranslationEngine& engine, BSTR options,
 }
 
 UniqueBstr TranslateText(IQNSTranslationEngine& engine, BSTR options, BSTR source) {
-    BSTR translation = nullptr;
-    const HRESULT hr = engine.TranslateText(options, source, &translation);
-    UniqueBstr owned(translation);
+    UniqueBstr owned;
+    const HRESULT hr = engine.TranslateText(options, source, owned.put());
     if (hr != S_OK) {
         owned.reset();
     }

@@ -62,11 +62,11 @@ int RunPeakMemoryProbe(std::size_t units, std::uint16_t port) {
     if (!engine) {
         return Fail("no engine");
     }
-    const UniqueBstr options = UniqueBstr::Copy(kArabicToEnglish);
+    const UniqueBstr options = CopyToBstr(kArabicToEnglish);
     {
         const UniqueBstr small = AsciiSource(kWarmUpUnits);
-        if (TranslateText(*engine.get(), options.get(), small.get()).length() !=
-            kWarmUpUnits + kElementUnits) {
+        const UniqueBstr warmUp = TranslateText(*engine.get(), options.get(), small.get());
+        if (SysStringLen(warmUp.get()) != kWarmUpUnits + kElementUnits) {
             return Fail("the warm-up call was not translated");
         }
     }
@@ -83,7 +83,7 @@ int RunPeakMemoryProbe(std::size_t units, std::uint16_t port) {
     if (!before || !after) {
         return Fail("memory figures unavailable");
     }
-    if (markup.length() != units + kElementUnits) {
+    if (SysStringLen(markup.get()) != units + kElementUnits) {
         return Fail("the text was not translated");
     }
     ProbeResult result;

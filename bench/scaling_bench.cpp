@@ -31,12 +31,12 @@ void TranslateTextTime(benchmark::State& state, std::size_t units) {
     bench::EchoBackend backend;
     SetBackendPortForTesting(backend.Port());
     ComPtr<IQNSTranslationEngine> engine = bench::CreateEngine();
-    const UniqueBstr options = UniqueBstr::Copy(bench::kArabicToEnglish);
+    const UniqueBstr options = CopyToBstr(bench::kArabicToEnglish);
     const UniqueBstr source(SysAllocStringLen(nullptr, static_cast<UINT>(units)));
     bench::FillSampleText(bench::Script::Ascii, FromPlatform(source.get()), units);
     for (auto _ : state) {
         const UniqueBstr markup = bench::TranslateText(*engine.get(), options.get(), source.get());
-        if (markup.length() != units + kElementUnits) {
+        if (SysStringLen(markup.get()) != units + kElementUnits) {
             state.SkipWithError("the text did not come back translated");
             break;
         }

@@ -73,11 +73,11 @@ bool Registry::OpenForReading() {
     if (handle_) {
         return true;
     }
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root_, path_.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    UniqueHkey key;
+    if (RegOpenKeyExA(root_, path_.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
         return false;
     }
-    handle_.reset(key);
+    handle_ = std::move(key);
     return true;
 }
 
@@ -98,18 +98,19 @@ void Registry::OpenForWriting() {
         if (parts[i].empty() && (isLast || i == 0)) {
             break;
         }
-        HKEY key = nullptr;
-        const LONG status = i == 0 ? RegOpenKeyExA(parent, parts[i].c_str(), 0, kWriteAccess, &key)
-                                   : RegCreateKeyExA(parent, parts[i].c_str(), 0, nullptr, 0,
-                                                     kWriteAccess, nullptr, &key, nullptr);
+        UniqueHkey key;
+        const LONG status =
+            i == 0 ? RegOpenKeyExA(parent, parts[i].c_str(), 0, kWriteAccess, key.put())
+                   : RegCreateKeyExA(parent, parts[i].c_str(), 0, nullptr, 0, kWriteAccess, nullptr,
+                                     key.put(), nullptr);
         if (status != ERROR_SUCCESS) {
             break;
         }
         if (isLast) {
-            last.reset(key);
+            last = std::move(key);
         } else {
-            intermediate.emplace_back(key);
-            parent = key;
+            parent = key.get();
+            intermediate.push_back(std::move(key));
         }
     }
     if (!last) {

@@ -80,7 +80,7 @@ void EngineTranslationThread::Write(std::u16string markup) {
     if (!sink_) {
         throw HResultException(E_NOINTERFACE);
     }
-    UniqueBstr copy = UniqueBstr::Copy(markup);
+    UniqueBstr copy = CopyToBstr(markup);
     if (!copy) {
         throw HResultException(E_OUTOFMEMORY);
     }

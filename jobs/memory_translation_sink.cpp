@@ -6,7 +6,7 @@ HRESULT MemoryTranslationSink::WriteChunk(BSTR markup) {
     const std::u16string_view text = TextViewUpToNul(markup);
     try {
         if (!first_ && result_.empty()) {
-            first_ = UniqueBstr::Copy(text);
+            first_ = CopyToBstr(text);
             if (!first_) {
                 throw std::bad_alloc();
             }
@@ -43,7 +43,7 @@ HRESULT MemoryTranslationSink::TakeResult(BSTR* result) {
         *result = first_.release();
         return S_OK;
     }
-    UniqueBstr copy = UniqueBstr::Copy(result_);
+    UniqueBstr copy = CopyToBstr(result_);
     if (!copy) {
         return E_FAIL;
     }

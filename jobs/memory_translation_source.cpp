@@ -7,7 +7,7 @@ void MemoryTranslationSource::SetText(std::u16string_view text) {
         noInput_ = true;
         return;
     }
-    UniqueBstr copy = UniqueBstr::Copy(text);
+    UniqueBstr copy = CopyToBstr(text);
     if (!copy) {
         throw std::bad_alloc();
     }
@@ -26,7 +26,7 @@ HRESULT MemoryTranslationSource::ReadChunk(BSTR* chunk) {
     if (noInput_) {
         return E_FAIL;
     }
-    UniqueBstr empty = UniqueBstr::Copy(u"");
+    UniqueBstr empty = CopyToBstr(u"");
     if (!empty) {
         return E_FAIL;
     }

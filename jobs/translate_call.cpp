@@ -34,15 +34,13 @@ HRESULT RunJob(const std::function<OLECallThread*()>& makeJob) {
     if (job == nullptr) {
         return E_FAIL;
     }
-    job->AddRef();
-    if (!job->Resume()) {
-        job->Release();
+    // The worker holds the job's first reference and this call its own;
+    // whichever is given back second destroys the job.
+    const ComPtr<OLECallThread> held = ComPtr<OLECallThread>::Retain(job);
+    if (!held->Resume()) {
         return E_FAIL;
     }
-    const bool ended = job->WaitForCompletion();
-    // Whichever of this release and the worker's comes second destroys the job.
-    job->Release();
-    return ended ? S_OK : E_FAIL;
+    return held->WaitForCompletion() ? S_OK : E_FAIL;
 }
 
 HRESULT RunTranslationJob(BSTR options, IDispatch* source, IDispatch* sink) {

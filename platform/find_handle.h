@@ -1,20 +1,8 @@
-// Owns a search handle from FindFirstFileA.
+// Owner of a search handle from FindFirstFileA, closed with FindClose. A
+// failed search gives INVALID_HANDLE_VALUE, which is empty.
 #pragma once
 
 #include "platform/module.h"
+#include "platform/unique_resource.h"
 
-class FindHandle {
-  public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    ~FindHandle() {
-        if (valid()) {
-            FindClose(handle_);
-        }
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-  private:
-    HANDLE handle_;
-};
+using FindHandle = UniqueResource<HANDLE, FindClose, -1>;

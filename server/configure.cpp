@@ -18,7 +18,7 @@ constexpr char kProgIdPrefix[] = "QNDravikHybridTranslationEngine";
 // Any directory entry of exactly this name counts: folder or file, empty or not.
 bool PathExists(const std::string& path) {
     WIN32_FIND_DATAA found;
-    return FindHandle(FindFirstFileA(path.c_str(), &found)).valid();
+    return static_cast<bool>(FindHandle(FindFirstFileA(path.c_str(), &found)));
 }
 
 }  // namespace

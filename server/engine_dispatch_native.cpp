@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/unique_bstr.h"
+
 namespace server {
 namespace {
 
@@ -144,17 +146,15 @@ HRESULT EngineInvoke(IQNSTranslationEngine* engine, DISPID id, WORD flags, DISPP
             return kTypeMismatch;
         }
     }
-    BSTR output = nullptr;
-    const HRESULT hr = member->call(*engine, arguments, &output);
+    UniqueBstr output;
+    const HRESULT hr = member->call(*engine, arguments, output.put());
     if (result != nullptr) {
         VariantInit(result);
         if (member->returnsText && SUCCEEDED(hr)) {
             result->vt = VT_BSTR;
-            result->bstrVal = output;
-            output = nullptr;
+            result->bstrVal = output.release();
         }
     }
-    SysFreeString(output);
     return hr;
 }
 

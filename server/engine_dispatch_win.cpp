@@ -11,34 +11,39 @@ namespace server {
 namespace {
 
 std::mutex g_dispatchMutex;
-// Kept for the life of the process once loaded; a failed load is tried again.
+// The process's own reference, taken once loaded and never given back: the
+// process may end after COM has gone. A failed load is tried again.
 ITypeInfo* g_typeInfo = nullptr;
 std::map<std::u16string, DISPID> g_dispidCache;
 
-HRESULT LoadTypeInfo(ITypeInfo** info) {
+HRESULT LoadTypeInfo(ComPtr<ITypeInfo>& info) {
     std::lock_guard<std::mutex> lock(g_dispatchMutex);
     if (g_typeInfo == nullptr) {
-        ITypeLib* library = nullptr;
-        HRESULT hr = LoadRegTypeLib(kLibidDravikEngineLib, 3, 1, 0x0409, &library);
+        ComPtr<ITypeLib> library;
+        HRESULT hr = LoadRegTypeLib(kLibidDravikEngineLib, 3, 1, 0x0409, library.put());
         if (FAILED(hr)) {
             return hr;
         }
-        ComPtr<ITypeLib> owner(library);
-        hr = library->GetTypeInfoOfGuid(kIidIQNSTranslationEngine, &g_typeInfo);
+        ComPtr<ITypeInfo> loaded;
+        hr = library->GetTypeInfoOfGuid(kIidIQNSTranslationEngine, loaded.put());
         if (FAILED(hr)) {
-            g_typeInfo = nullptr;
             return hr;
         }
+        g_typeInfo = loaded.release();
     }
-    g_typeInfo->AddRef();
-    *info = g_typeInfo;
+    info = ComPtr<ITypeInfo>::Retain(g_typeInfo);
     return S_OK;
 }
 
 }  // namespace
 
 HRESULT EngineTypeInfo(ITypeInfo** info) {
-    return LoadTypeInfo(info);
+    ComPtr<ITypeInfo> loaded;
+    const HRESULT hr = LoadTypeInfo(loaded);
+    if (SUCCEEDED(hr)) {
+        *info = loaded.release();
+    }
+    return hr;
 }
 
 HRESULT EngineIdsOfNames(LPOLESTR* names, UINT count, DISPID* ids) {
@@ -53,12 +58,11 @@ HRESULT EngineIdsOfNames(LPOLESTR* names, UINT count, DISPID* ids) {
             return S_OK;
         }
     }
-    ITypeInfo* raw = nullptr;
-    HRESULT hr = LoadTypeInfo(&raw);
+    ComPtr<ITypeInfo> info;
+    HRESULT hr = LoadTypeInfo(info);
     if (FAILED(hr)) {
         return hr;
     }
-    ComPtr<ITypeInfo> info(raw);
     hr = info->GetIDsOfNames(names, count, ids);
     if (SUCCEEDED(hr) && count == 1) {
         std::lock_guard<std::mutex> lock(g_dispatchMutex);
@@ -69,12 +73,11 @@ HRESULT EngineIdsOfNames(LPOLESTR* names, UINT count, DISPID* ids) {
 
 HRESULT EngineInvoke(IQNSTranslationEngine* engine, DISPID id, WORD flags, DISPPARAMS* params,
                      VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
-    ITypeInfo* raw = nullptr;
-    const HRESULT hr = LoadTypeInfo(&raw);
+    ComPtr<ITypeInfo> info;
+    const HRESULT hr = LoadTypeInfo(info);
     if (FAILED(hr)) {
         return hr;
     }
-    ComPtr<ITypeInfo> info(raw);
     return info->Invoke(engine, id, flags, params, result, exception, argumentError);
 }
 

@@ -6,6 +6,7 @@
 #include "platform/com_ptr.h"
 #include "platform/com_server.h"
 #include "platform/registry.h"
+#include "platform/unique_bstr.h"
 #include "platform/unique_hkey.h"
 #include "platform/wide.h"
 #include "server/guids.h"
@@ -35,13 +36,12 @@ std::string NeutralLocaleKey(ITypeLib& library) {
 }  // namespace
 
 HRESULT UpdateCategories(bool registerMode) {
-    ICatRegister* raw = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_ICatRegister, reinterpret_cast<void**>(&raw));
+    ComPtr<ICatRegister> manager;
+    const HRESULT hr = CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr,
+                                        CLSCTX_INPROC_SERVER, IID_ICatRegister, manager.put_void());
     if (FAILED(hr)) {
         return hr;
     }
-    ComPtr<ICatRegister> manager(raw);
     CATID categories[2];
     std::memcpy(categories, kImplementedCategories, sizeof categories);
     if (registerMode) {
@@ -60,19 +60,18 @@ HRESULT RegisterTypeLibrary() {
         return hr;
     }
     std::u16string widePath = NarrowToWide(path, CP_UTF8);
-    ITypeLib* raw = nullptr;
-    hr = LoadTypeLib(ToPlatform(widePath), &raw);
+    ComPtr<ITypeLib> library;
+    hr = LoadTypeLib(ToPlatform(widePath), library.put());
     if (FAILED(hr)) {
         // A type library beside the executable, for a build that carries none.
         const size_t dot = widePath.rfind(u'.');
         const std::u16string tlbPath =
             (dot == std::u16string::npos ? widePath : widePath.substr(0, dot)) + u".tlb";
-        hr = LoadTypeLib(ToPlatform(tlbPath), &raw);
+        hr = LoadTypeLib(ToPlatform(tlbPath), library.put());
         if (FAILED(hr)) {
             return hr;
         }
     }
-    ComPtr<ITypeLib> library(raw);
     hr = RegisterTypeLib(library.get(), ToPlatform(widePath.data()), nullptr);
     if (FAILED(hr)) {
         return hr;
@@ -102,12 +101,11 @@ HRESULT UnregisterTypeLibrary() {
         return hr;
     }
     const std::u16string widePath = NarrowToWide(path, CP_UTF8);
-    ITypeLib* raw = nullptr;
-    hr = LoadTypeLib(ToPlatform(widePath), &raw);
+    ComPtr<ITypeLib> library;
+    hr = LoadTypeLib(ToPlatform(widePath), library.put());
     if (FAILED(hr)) {
         return hr;
     }
-    ComPtr<ITypeLib> library(raw);
     TLIBATTR* attributes = nullptr;
     hr = library->GetLibAttr(&attributes);
     if (FAILED(hr)) {
@@ -116,12 +114,11 @@ HRESULT UnregisterTypeLibrary() {
     const TLIBATTR copy = *attributes;
     library->ReleaseTLibAttr(attributes);
     // Nothing registered counts as unregistered, so a second run succeeds.
-    BSTR registeredPath = nullptr;
+    UniqueBstr registeredPath;
     if (FAILED(QueryPathOfRegTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid,
-                                     &registeredPath))) {
+                                     registeredPath.put()))) {
         return S_OK;
     }
-    SysFreeString(registeredPath);
     const std::string neutralKey = NeutralLocaleKey(*library.get());
     if (copy.lcid != 0 && !neutralKey.empty()) {
         SHDeleteKeyA(HKEY_CLASSES_ROOT, neutralKey.substr(0, neutralKey.rfind('\\')).c_str());

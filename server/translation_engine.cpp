@@ -5,6 +5,7 @@
 
 #include "backend/features_document.h"
 #include "jobs/translate_call.h"
+#include "platform/com_ptr.h"
 #include "platform/wide.h"
 #include "server/engine_dispatch.h"
 #include "server/exe_module.h"
@@ -56,11 +57,10 @@ HRESULT TranslationEngine::Create(REFIID iid, void** object) {
         Module().Unlock();
         return E_OUTOFMEMORY;
     }
-    // The query takes the first reference; a refused interface destroys it.
-    engine->AddRef();
-    const HRESULT hr = engine->QueryInterface(iid, object);
-    engine->Release();
-    return hr;
+    // The query takes the caller's reference; a refused interface leaves only
+    // this one, which destroys the engine.
+    const ComPtr<TranslationEngine> held = ComPtr<TranslationEngine>::Retain(engine);
+    return held->QueryInterface(iid, object);
 }
 
 HRESULT TranslationEngine::QueryInterface(REFIID iid, void** object) {

@@ -116,7 +116,7 @@ class ChunkBench {
   public:
     explicit ChunkBench(ComPtr<IQNSTranslationEngine> engine, const std::string& serverExe)
         : engine_(std::move(engine)),
-          options_(UniqueBstr::Copy(kArabicToEnglish)),
+          options_(CopyToBstr(kArabicToEnglish)),
           server_(bench::FileNameOf(serverExe)) {}
 
     // The head of the engine's first request, which the bare client replays.
@@ -200,7 +200,7 @@ class ChunkBench {
     bench::TimedRun EmptyCalls() {
         bench::TimedRun run;
         run.items = kEmptyCalls;
-        const UniqueBstr text = UniqueBstr::Copy(bench::JobChunks()[kTextChunk]);
+        const UniqueBstr text = CopyToBstr(bench::JobChunks()[kTextChunk]);
         HRESULT failure = S_OK;
         Meter meter(&server_);
         for (std::size_t call = 0; call < kEmptyCalls; ++call) {
@@ -291,7 +291,7 @@ class ChunkBench {
         run.items = calls;
         const std::unique_ptr<test_backend::TestBackend> owned = BackendOnFixedPort();
         test_backend::TestBackend& backend = *owned;
-        const UniqueBstr source = UniqueBstr::Copy(bench::JobChunks()[kTextChunk]);
+        const UniqueBstr source = CopyToBstr(bench::JobChunks()[kTextChunk]);
         std::size_t translations = 0;
         HRESULT failure = S_OK;
         Meter meter(&server_);

@@ -1,8 +1,10 @@
 #include "platform/com_server.h"
 
 #include <mutex>
+#include <utility>
 #include <vector>
 
+#include "platform/com_ptr.h"
 #include "platform/registry.h"
 #include "platform/unique_hkey.h"
 
@@ -11,7 +13,7 @@ namespace {
 struct ClassEntry {
     DWORD cookie;
     CLSID clsid;
-    IUnknown* factory;
+    ComPtr<IUnknown> factory;
 };
 
 struct ClassTable {
@@ -34,32 +36,28 @@ HRESULT CoRegisterClassObject(REFCLSID clsid, IUnknown* factory, DWORD, DWORD, D
     }
     ClassTable& table = Table();
     std::lock_guard<std::mutex> lock(table.mutex);
-    factory->AddRef();
     *cookie = table.nextCookie++;
-    table.entries.push_back({*cookie, clsid, factory});
+    table.entries.push_back({*cookie, clsid, ComPtr<IUnknown>::Retain(factory)});
     // Registering again is how a server resumes serving after a suspension.
     table.suspended = false;
     return S_OK;
 }
 
 HRESULT CoRevokeClassObject(DWORD cookie) {
-    IUnknown* factory = nullptr;
+    // Given back outside the lock, once this goes out of scope.
+    ComPtr<IUnknown> factory;
     {
         ClassTable& table = Table();
         std::lock_guard<std::mutex> lock(table.mutex);
         for (auto it = table.entries.begin(); it != table.entries.end(); ++it) {
             if (it->cookie == cookie) {
-                factory = it->factory;
+                factory = std::move(it->factory);
                 table.entries.erase(it);
                 break;
             }
         }
     }
-    if (factory == nullptr) {
-        return CO_E_OBJNOTREG;
-    }
-    factory->Release();
-    return S_OK;
+    return factory ? S_OK : CO_E_OBJNOTREG;
 }
 
 HRESULT CoSuspendClassObjects() {
@@ -81,26 +79,23 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD, void*, REFIID iid, void** object
         return E_POINTER;
     }
     *object = nullptr;
-    IUnknown* factory = nullptr;
+    ComPtr<IUnknown> factory;
     {
         ClassTable& table = Table();
         std::lock_guard<std::mutex> lock(table.mutex);
         if (!table.suspended) {
             for (const ClassEntry& entry : table.entries) {
                 if (IsEqualGUID(entry.clsid, clsid)) {
-                    factory = entry.factory;
-                    factory->AddRef();
+                    factory = ComPtr<IUnknown>::Retain(entry.factory.get());
                     break;
                 }
             }
         }
     }
-    if (factory == nullptr) {
+    if (!factory) {
         return REGDB_E_CLASSNOTREG;
     }
-    const HRESULT hr = factory->QueryInterface(iid, object);
-    factory->Release();
-    return hr;
+    return factory->QueryInterface(iid, object);
 }
 
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid,
@@ -109,15 +104,13 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
         return E_POINTER;
     }
     *object = nullptr;
-    IClassFactory* factory = nullptr;
-    HRESULT hr = CoGetClassObject(clsid, context, nullptr, IID_IClassFactory,
-                                  reinterpret_cast<void**>(&factory));
+    ComPtr<IClassFactory> factory;
+    const HRESULT hr =
+        CoGetClassObject(clsid, context, nullptr, IID_IClassFactory, factory.put_void());
     if (FAILED(hr)) {
         return hr;
     }
-    hr = factory->CreateInstance(outer, iid, object);
-    factory->Release();
-    return hr;
+    return factory->CreateInstance(outer, iid, object);
 }
 
 HRESULT CLSIDFromProgID(LPCOLESTR progId, CLSID* clsid) {

@@ -154,20 +154,20 @@ TEST(HttpTransport, ConnectionCarriesTheTimeLimits) {
     InternetHandle connection;
     InternetHandle request;
     ASSERT_TRUE(OpenSession(internet));
-    ASSERT_TRUE(OpenRequest(internet.Get(), connection, request, kGermanPath));
+    ASSERT_TRUE(OpenRequest(internet.get(), connection, request, kGermanPath));
     const DWORD options[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                              INTERNET_OPTION_RECEIVE_TIMEOUT};
     const DWORD expected[] = {1111, 2222, 3333};
     for (int i = 0; i < 3; ++i) {
         DWORD value = 0;
         DWORD size = sizeof value;
-        ASSERT_TRUE(InternetQueryOptionA(connection.Get(), options[i], &value, &size)) << i;
+        ASSERT_TRUE(InternetQueryOptionA(connection.get(), options[i], &value, &size)) << i;
         EXPECT_EQ(value, expected[i]) << i;
     }
     // A session already held is kept, not replaced.
-    const HINTERNET held = internet.Get();
+    const HINTERNET held = internet.get();
     EXPECT_TRUE(OpenSession(internet));
-    EXPECT_EQ(internet.Get(), held);
+    EXPECT_EQ(internet.get(), held);
 }
 
 TEST(HttpTransport, DefaultsAreTheFixedPortAndLimits) {

@@ -22,9 +22,10 @@ TEST(BareClient, SendsExactlyTheEnginesRequest) {
         bench::Apartment apartment;
         ComPtr<IQNSTranslationEngine> engine = bench::CreateEngine();
         ASSERT_TRUE(engine);
-        const UniqueBstr options = UniqueBstr::Copy(bench::kArabicToEnglish);
-        const UniqueBstr source = UniqueBstr::Copy(chunk);
-        EXPECT_GT(bench::TranslateText(*engine.get(), options.get(), source.get()).length(), 0u);
+        const UniqueBstr options = CopyToBstr(bench::kArabicToEnglish);
+        const UniqueBstr source = CopyToBstr(chunk);
+        const UniqueBstr markup = bench::TranslateText(*engine.get(), options.get(), source.get());
+        EXPECT_GT(SysStringLen(markup.get()), 0u);
     }
     SetBackendPortForTesting(0);
 

@@ -37,10 +37,10 @@ TEST(EchoBackend, TheEngineGetsItsTextBack) {
         bench::Apartment apartment;
         ComPtr<IQNSTranslationEngine> engine = bench::CreateEngine();
         ASSERT_TRUE(engine);
-        const UniqueBstr options = UniqueBstr::Copy(bench::kArabicToEnglish);
-        const UniqueBstr source = UniqueBstr::Copy(text);
+        const UniqueBstr options = CopyToBstr(bench::kArabicToEnglish);
+        const UniqueBstr source = CopyToBstr(text);
         const UniqueBstr markup = bench::TranslateText(*engine.get(), options.get(), source.get());
-        EXPECT_EQ(std::u16string(FromPlatform(markup.get()), markup.length()),
+        EXPECT_EQ(std::u16string(FromPlatform(markup.get()), SysStringLen(markup.get())),
                   MakeXmlElement(u"Translation", EscapeXmlText(text)));
     }
     SetBackendPortForTesting(0);

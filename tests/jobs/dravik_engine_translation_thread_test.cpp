@@ -54,7 +54,7 @@ TEST(DravikJob, NullOrEmptyOptionsStillRunAJob) {
         CallLog log;
         auto source = Hold(new FakeSource("src", log, {{S_OK, u"x"}}));
         auto sink = Hold(new FakeSink("sink", log));
-        UniqueBstr options = null ? UniqueBstr() : UniqueBstr::Copy(u"");
+        UniqueBstr options = null ? UniqueBstr() : CopyToBstr(u"");
         EXPECT_EQ(RunTranslationJob(options.get(), source.get(), sink.get()), S_OK);
         EXPECT_EQ(log.Entries(), (Log{"src:read", "sink:write:" + ExpectedMarkup(u"", u"x"),
                                       "src:read", "sink:complete:1"}));

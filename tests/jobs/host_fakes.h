@@ -96,7 +96,7 @@ class FakeSource final
         }
         log_.Add(name_ + ":read");
         const Read answer = index < static_cast<int>(script_.size()) ? script_[index] : Read{};
-        *chunk = answer.null ? nullptr : UniqueBstr::Copy(answer.text).release();
+        *chunk = answer.null ? nullptr : CopyToBstr(answer.text).release();
         return answer.result;
     }
 

@@ -84,7 +84,7 @@ TEST(HostInterfaces, OperationsSitInTheirVtableSlots) {
     SignalEvent completion;
     auto sink = Hold(new MemoryTranslationSink(completion.Handle()));
     ITranslationSink* sinkInterface = sink.get();
-    const UniqueBstr markup = UniqueBstr::Copy(u"<m/>");
+    const UniqueBstr markup = CopyToBstr(u"<m/>");
     EXPECT_EQ(Slot<WriteChunkFn>(sinkInterface, 8)(sinkInterface, markup.get()), S_OK);
     EXPECT_EQ(Slot<CompleteFn>(sinkInterface, 9)(sinkInterface, 1), S_OK);
     EXPECT_EQ(completion.Wait(0), WAIT_OBJECT_0);

@@ -19,7 +19,7 @@ std::u16string Take(MemoryTranslationSink& sink, HRESULT expected = S_OK) {
     EXPECT_EQ(sink.TakeResult(&raw), expected);
     UniqueBstr result(raw);
     EXPECT_NE(result.get(), nullptr);
-    return FromPlatform(result.get(), result.length());
+    return FromPlatform(result.get(), SysStringLen(result.get()));
 }
 
 }  // namespace
@@ -27,10 +27,10 @@ std::u16string Take(MemoryTranslationSink& sink, HRESULT expected = S_OK) {
 TEST(MemoryTranslationSink, GathersEveryChunkUpToItsNulAndTakeEmptiesIt) {
     auto sink = Hold(new MemoryTranslationSink(nullptr));
     EXPECT_EQ(Take(*sink.get()), u"");
-    EXPECT_EQ(sink->WriteChunk(UniqueBstr::Copy(u"<a/>\n").get()), S_OK);
+    EXPECT_EQ(sink->WriteChunk(CopyToBstr(u"<a/>\n").get()), S_OK);
     EXPECT_EQ(sink->WriteChunk(nullptr), S_OK);
-    EXPECT_EQ(sink->WriteChunk(UniqueBstr::Copy(std::u16string(u"b\0hidden", 8)).get()), S_OK);
-    EXPECT_EQ(sink->WriteChunk(UniqueBstr::Copy(u"").get()), S_OK);
+    EXPECT_EQ(sink->WriteChunk(CopyToBstr(std::u16string(u"b\0hidden", 8)).get()), S_OK);
+    EXPECT_EQ(sink->WriteChunk(CopyToBstr(u"").get()), S_OK);
     EXPECT_EQ(Take(*sink.get()), u"<a/>\nb");
     EXPECT_EQ(Take(*sink.get()), u"");
     EXPECT_EQ(sink->TakeResult(nullptr), E_POINTER);
@@ -56,7 +56,7 @@ TEST(MemoryTranslationSink, OneChunkOrSeveralComeBackTheSameWay) {
     for (const Case& c : cases) {
         for (int round = 0; round < 2; ++round) {
             for (const std::u16string& chunk : c.chunks) {
-                ASSERT_EQ(sink->WriteChunk(UniqueBstr::Copy(chunk).get()), S_OK);
+                ASSERT_EQ(sink->WriteChunk(CopyToBstr(chunk).get()), S_OK);
             }
             EXPECT_EQ(Take(*sink.get()), c.expected) << c.chunks.size() << " round " << round;
             EXPECT_EQ(Take(*sink.get()), u"");

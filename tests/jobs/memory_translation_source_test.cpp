@@ -23,7 +23,7 @@ Answer ReadFrom(MemoryTranslationSource& source) {
     BSTR raw = reinterpret_cast<BSTR>(&source);  // must be overwritten
     const HRESULT result = source.ReadChunk(&raw);
     UniqueBstr chunk(raw);
-    return {result, FromPlatform(chunk.get(), chunk.length()), chunk.get() == nullptr};
+    return {result, FromPlatform(chunk.get(), SysStringLen(chunk.get())), chunk.get() == nullptr};
 }
 
 }  // namespace

@@ -29,16 +29,16 @@ struct TextResult {
 
 TextResult TranslateText(const TranslateCall& translate, const std::u16string& options,
                          BSTR source) {
-    const UniqueBstr optionsText = UniqueBstr::Copy(options);
+    const UniqueBstr optionsText = CopyToBstr(options);
     BSTR raw = reinterpret_cast<BSTR>(&raw);  // must be overwritten
     const HRESULT result = RunTranslateText(translate, optionsText.get(), source, &raw);
     UniqueBstr translation(raw);
-    return {result, FromPlatform(translation.get(), translation.length()),
+    return {result, FromPlatform(translation.get(), SysStringLen(translation.get())),
             translation.get() == nullptr};
 }
 
 TextResult TranslateText(const TranslateCall& translate, const std::u16string& source) {
-    const UniqueBstr sourceText = UniqueBstr::Copy(source);
+    const UniqueBstr sourceText = CopyToBstr(source);
     return TranslateText(translate, u"", sourceText.get());
 }
 
@@ -55,7 +55,7 @@ class SilentJob final : public OLECallThread {
     explicit SilentJob(IDispatch* sink) : OLECallThread(INFINITE) {
         sink->QueryInterface(IID_ITranslationSink, sink_.put_void());
     }
-    void Run() override { sink_->WriteChunk(UniqueBstr::Copy(u"partial").get()); }
+    void Run() override { sink_->WriteChunk(CopyToBstr(u"partial").get()); }
 
   private:
     ComPtr<ITranslationSink> sink_;
@@ -219,8 +219,8 @@ TEST(RunTranslateText, HandsTranslateTheOptionsAndObjectsOfferingTheHostInterfac
         bool offered = false;
     };
     Engine engine;
-    const UniqueBstr options = UniqueBstr::Copy(kGermanToEnglish);
-    const UniqueBstr source = UniqueBstr::Copy(u"x");
+    const UniqueBstr options = CopyToBstr(kGermanToEnglish);
+    const UniqueBstr source = CopyToBstr(u"x");
     UniqueBstr translation;
     EXPECT_EQ(RunTranslateText(&engine, options.get(), source.get(), translation.put()), S_OK);
     EXPECT_EQ(engine.seenOptions, kGermanToEnglish);
@@ -234,7 +234,7 @@ class TranslateTextThroughTheBackEnd : public testing::Test {
     void TearDown() override { SetBackendPortForTesting(0); }
 
     TextResult Translate(const std::u16string& options, const std::u16string& text) {
-        const UniqueBstr source = UniqueBstr::Copy(text);
+        const UniqueBstr source = CopyToBstr(text);
         return TranslateText(&RunTranslationJob, options, source.get());
     }
 

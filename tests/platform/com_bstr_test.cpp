@@ -66,14 +66,14 @@ TEST(Bstr, AllocStringStopsAtTheFirstNul) {
 
 TEST(UniqueBstr, CopyKeepsNulsAndTextUpToNulCutsThere) {
     const std::u16string withNul(u"one\0two", 7);
-    UniqueBstr copy = UniqueBstr::Copy(withNul);
+    UniqueBstr copy = CopyToBstr(withNul);
     ASSERT_TRUE(copy);
-    EXPECT_EQ(copy.length(), 7u);
+    EXPECT_EQ(SysStringLen(copy.get()), 7u);
     EXPECT_EQ(TextUpToNul(copy.get()), u"one");
 
     EXPECT_EQ(TextUpToNul(nullptr), u"");
-    EXPECT_EQ(TextUpToNul(UniqueBstr::Copy(u"").get()), u"");
-    EXPECT_EQ(TextUpToNul(UniqueBstr::Copy(u"whole").get()), u"whole");
+    EXPECT_EQ(TextUpToNul(CopyToBstr(u"").get()), u"");
+    EXPECT_EQ(TextUpToNul(CopyToBstr(u"whole").get()), u"whole");
 }
 
 // Long texts are scanned a step at a time: a NUL must cut the text wherever
@@ -81,21 +81,21 @@ TEST(UniqueBstr, CopyKeepsNulsAndTextUpToNulCutsThere) {
 TEST(UniqueBstr, TextUpToNulCutsAtEveryPlaceOfALongText) {
     for (std::size_t size : {15u, 16u, 17u, 47u, 48u, 100u}) {
         const std::u16string whole(size, u'x');
-        EXPECT_EQ(TextViewUpToNul(UniqueBstr::Copy(whole).get()), whole);
+        EXPECT_EQ(TextViewUpToNul(CopyToBstr(whole).get()), whole);
         for (std::size_t at = 0; at < size; ++at) {
             std::u16string text = whole;
             text[at] = u'\0';
             if (at + 1 < size) {
                 text[size - 1] = u'\0';  // only the first NUL counts
             }
-            UniqueBstr copy = UniqueBstr::Copy(text);
+            UniqueBstr copy = CopyToBstr(text);
             EXPECT_EQ(TextViewUpToNul(copy.get()).size(), at) << size << " " << at;
         }
     }
 }
 
 TEST(UniqueBstr, OwnershipMovesAndPutFreesTheOldString) {
-    UniqueBstr first = UniqueBstr::Copy(u"first");
+    UniqueBstr first = CopyToBstr(u"first");
     const BSTR raw = first.get();
     UniqueBstr second(std::move(first));
     EXPECT_FALSE(first);

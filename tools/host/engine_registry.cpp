@@ -69,7 +69,7 @@ std::string ModelFolder(const std::string& installFolder, std::string_view sourc
 
 bool ModelFolderExists(const std::string& path) {
     WIN32_FIND_DATAA found;
-    return FindHandle(FindFirstFileA(path.c_str(), &found)).valid();
+    return static_cast<bool>(FindHandle(FindFirstFileA(path.c_str(), &found)));
 }
 
 }  // namespace host

@@ -38,7 +38,7 @@ int RunFeatures(const HostOptions& options, HostIo& io) {
         optionsText = u"<t:Option Name=\"UILanguage\">" +
                       std::u16string(options.ui.begin(), options.ui.end()) + u"</t:Option>";
     }
-    UniqueBstr request = UniqueBstr::Copy(optionsText);
+    UniqueBstr request = CopyToBstr(optionsText);
     UniqueBstr document;
     const HRESULT result = activation.engine->get_Features(request.get(), document.put());
     if (FAILED(result)) {
@@ -46,7 +46,7 @@ int RunFeatures(const HostOptions& options, HostIo& io) {
         return kExitActivationFailed;
     }
     const std::u16string_view text =
-        document ? std::u16string_view(FromPlatform(document.get()), document.length())
+        document ? std::u16string_view(FromPlatform(document.get()), SysStringLen(document.get()))
                  : std::u16string_view();
     if (options.raw) {
         io.out << EncodeUtf8(text);

@@ -13,7 +13,7 @@ HRESULT ChunkSource::ReadChunk(BSTR* chunk) {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::u16string_view text =
         next_ < chunks_.size() ? std::u16string_view(chunks_[next_++]) : std::u16string_view();
-    UniqueBstr copy = UniqueBstr::Copy(text);
+    UniqueBstr copy = CopyToBstr(text);
     if (!copy) {
         *chunk = nullptr;
         return E_OUTOFMEMORY;

@@ -151,7 +151,7 @@ int RunTranslate(const HostOptions& options, HostIo& io) {
     auto* sink = new MarkupSink(handle);
     ComPtr<IDispatch> sourceRef = ComPtr<IDispatch>::Retain(source);
     ComPtr<IDispatch> sinkRef = ComPtr<IDispatch>::Retain(sink);
-    UniqueBstr optionsText = UniqueBstr::Copy(OptionsText(options));
+    UniqueBstr optionsText = CopyToBstr(OptionsText(options));
     const HRESULT result =
         activation.engine->Translate(optionsText.get(), sourceRef.get(), sinkRef.get());
     progress.Finish();

@@ -44,7 +44,7 @@ ReplayedJob RunAndReplay(const std::vector<std::u16string>& chunks) {
         ComPtr<IQNSTranslationEngine> engine = bench::CreateEngine();
         EXPECT_TRUE(engine);
         if (engine) {
-            const UniqueBstr options = UniqueBstr::Copy(bench::kArabicToEnglish);
+            const UniqueBstr options = CopyToBstr(bench::kArabicToEnglish);
             EXPECT_TRUE(bench::RunJob(*engine.get(), options.get(), chunks));
         }
         SetBackendPortForTesting(0);
@@ -224,11 +224,10 @@ std::vector<std::string> Words(std::initializer_list<const char*> words) {
 
 TEST(WineOptions, AcceptsEveryOptionAndKeepsTheDefaults) {
     std::string problem;
-    const auto full =
-        bench::ParseBenchOptions(Words({"--server", "/b/s.exe", "--repetitions", "7", "--filter",
-                                        "job|call", "--out", "/r/x.json", "--prefix",
-                                        "wine64_x64"}),
-                                 problem);
+    const auto full = bench::ParseBenchOptions(
+        Words({"--server", "/b/s.exe", "--repetitions", "7", "--filter", "job|call", "--out",
+               "/r/x.json", "--prefix", "wine64_x64"}),
+        problem);
     ASSERT_TRUE(full.has_value()) << problem;
     EXPECT_EQ(full->server, "/b/s.exe");
     EXPECT_EQ(full->repetitions, 7);
