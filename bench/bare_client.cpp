@@ -69,7 +69,7 @@ std::string BackendRequest(std::string_view path, std::uint16_t port, std::strin
 
 std::optional<std::string> BareExchange(std::uint16_t port, std::string_view request) {
     net::Socket socket = net::CreateTcpSocket();
-    if (!socket.Valid() || net::Connect(socket, kLoopback, port, kTimeoutMs) != net::IoStatus::Ok ||
+    if (!socket || net::Connect(socket, kLoopback, port, kTimeoutMs) != net::IoStatus::Ok ||
         net::SendAll(socket, request.data(), request.size(), kTimeoutMs).status !=
             net::IoStatus::Ok) {
         return std::nullopt;

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "platform/native/unique_fd.h"
+
 extern char** environ;
 
 namespace bench {
@@ -15,31 +17,22 @@ namespace {
 class Pipe {
   public:
     Pipe() {
-        if (::pipe(ends_) != 0) {
-            ends_[0] = ends_[1] = -1;
+        int ends[2];
+        if (::pipe(ends) == 0) {
+            read_.reset(ends[0]);
+            write_.reset(ends[1]);
         }
     }
-    ~Pipe() {
-        CloseRead();
-        CloseWrite();
-    }
-    Pipe(const Pipe&) = delete;
-    Pipe& operator=(const Pipe&) = delete;
 
-    bool Valid() const { return ends_[0] >= 0; }
-    int Read() const { return ends_[0]; }
-    int Write() const { return ends_[1]; }
-    void CloseRead() { Close(ends_[0]); }
-    void CloseWrite() { Close(ends_[1]); }
+    bool Valid() const { return static_cast<bool>(read_); }
+    int Read() const { return read_.get(); }
+    int Write() const { return write_.get(); }
+    void CloseRead() { read_.reset(); }
+    void CloseWrite() { write_.reset(); }
 
   private:
-    static void Close(int& end) {
-        if (end >= 0) {
-            ::close(end);
-            end = -1;
-        }
-    }
-    int ends_[2];
+    UniqueFd read_;
+    UniqueFd write_;
 };
 
 // posix_spawn's file actions, destroyed on every path.

@@ -61,7 +61,7 @@ bool Send(net::Socket& connection, std::string_view bytes) {
 
 EchoBackend::EchoBackend() {
     listener_ = net::CreateTcpSocket();
-    if (!listener_.Valid() || !net::BindLoopback(listener_, 0) || !net::Listen(listener_)) {
+    if (!listener_ || !net::BindLoopback(listener_, 0) || !net::Listen(listener_)) {
         throw std::runtime_error("echo back end: cannot listen on 127.0.0.1");
     }
     port_ = net::LocalPort(listener_);
@@ -76,7 +76,7 @@ EchoBackend::~EchoBackend() {
 void EchoBackend::Run() {
     while (!stopping_.load()) {
         net::Socket connection = net::Accept(listener_, kPollMs);
-        if (connection.Valid()) {
+        if (connection) {
             Serve(connection);
         }
     }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/unique_resource.h"
+
 namespace net {
 
 #ifdef _WIN32
@@ -14,37 +16,12 @@ using NativeSocket = std::uintptr_t;
 using NativeSocket = int;
 #endif
 
-// Owns one socket; closing it is the only way to give it back.
-class Socket {
-  public:
-    Socket() = default;
-    explicit Socket(NativeSocket socket) : socket_(socket) {}
-    ~Socket() { Close(); }
-    Socket(Socket&& other) noexcept : socket_(other.Detach()) {}
-    Socket& operator=(Socket&& other) noexcept {
-        if (this != &other) {
-            Close();
-            socket_ = other.Detach();
-        }
-        return *this;
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
+// Gives a socket back to the system.
+void CloseSocket(NativeSocket socket);
 
-    bool Valid() const { return socket_ != kInvalid; }
-    NativeSocket Get() const { return socket_; }
-    void Close();
-
-    static constexpr NativeSocket kInvalid = static_cast<NativeSocket>(-1);
-
-  private:
-    NativeSocket Detach() {
-        NativeSocket s = socket_;
-        socket_ = kInvalid;
-        return s;
-    }
-    NativeSocket socket_ = kInvalid;
-};
+// Owns one socket; closing it is the only way to give it back. -1 (all bits
+// set on Windows) is no socket.
+using Socket = UniqueResource<NativeSocket, CloseSocket, -1>;
 
 enum class IoStatus {
     Ok,        // the operation moved at least one byte (or connected)

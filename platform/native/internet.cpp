@@ -449,7 +449,7 @@ BOOL HttpSendRequestA(HINTERNET requestHandle, LPCSTR headers, DWORD headersLeng
     }
     // A request handle may be sent again (the proxy-authentication retry):
     // forget the previous exchange entirely.
-    request->socket.Close();
+    request->socket.reset();
     request->response.reset();
 
     std::uint32_t address = 0;
@@ -457,13 +457,13 @@ BOOL HttpSendRequestA(HINTERNET requestHandle, LPCSTR headers, DWORD headersLeng
         return Fail(ERROR_INTERNET_NAME_NOT_RESOLVED);
     }
     request->socket = net::CreateTcpSocket();
-    if (!request->socket.Valid()) {
+    if (!request->socket) {
         return Fail(ERROR_INTERNET_CANNOT_CONNECT);
     }
     net::IoStatus connected = net::Connect(request->socket, address, request->port,
                                            ToTimeoutMs(request->timeouts.connect));
     if (connected != net::IoStatus::Ok) {
-        request->socket.Close();
+        request->socket.reset();
         return Fail(connected == net::IoStatus::TimedOut ? ERROR_INTERNET_TIMEOUT
                                                          : ERROR_INTERNET_CANNOT_CONNECT);
     }
@@ -496,13 +496,13 @@ BOOL HttpSendRequestA(HINTERNET requestHandle, LPCSTR headers, DWORD headersLeng
                             ToTimeoutMs(request->timeouts.send));
     }
     if (sent.status != net::IoStatus::Ok) {
-        request->socket.Close();
+        request->socket.reset();
         return Fail(ErrorFromIo(sent.status));
     }
 
     Response response;
     if (DWORD error = ReadResponseHead(*request, response); error != 0) {
-        request->socket.Close();
+        request->socket.reset();
         return Fail(error);
     }
     request->response = std::move(response);
@@ -597,7 +597,7 @@ BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD bytesToRead, LPDWORD 
         wanted = std::min(wanted, *response.contentLength - response.delivered);
         if (wanted == 0) {
             response.finished = true;
-            request->socket.Close();
+            request->socket.reset();
             return TRUE;
         }
     }
@@ -612,11 +612,11 @@ BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD bytesToRead, LPDWORD 
                          static_cast<std::size_t>(wanted), ToTimeoutMs(request->timeouts.receive));
         if (got.status == net::IoStatus::Closed) {
             response.finished = true;
-            request->socket.Close();
+            request->socket.reset();
             return TRUE;
         }
         if (got.status != net::IoStatus::Ok) {
-            request->socket.Close();
+            request->socket.reset();
             response.finished = true;
             return Fail(ErrorFromIo(got.status));
         }

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/native/unique_fd.h"
 #include "platform/registry.h"
 
 namespace native_registry {
@@ -44,25 +45,6 @@ LONG Fail(const std::string& path, const char* action, int error) {
     SetProblem(path + ": " + action + ": " + std::strerror(error));
     return StatusFromErrno(error);
 }
-
-// Owns a file descriptor.
-class UniqueFd {
-  public:
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return fd_; }
-    // Closes now, reporting the result (a failed close can mean lost data).
-    int Close() { return ::close(std::exchange(fd_, -1)); }
-
-  private:
-    int fd_;
-};
 
 std::string ParentFolder(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
@@ -155,7 +137,8 @@ LONG WriteAtomically(const std::string& path, const std::string& text) {
     if (fd.get() < 0) {
         return Fail(temporary, "cannot create", errno);
     }
-    if (!WriteWhole(fd.get(), text) || ::fsync(fd.get()) != 0 || fd.Close() != 0) {
+    // Closed here, for its result: a failed close can mean lost data.
+    if (!WriteWhole(fd.get(), text) || ::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) {
         const int error = errno;
         ::unlink(temporary.c_str());
         return Fail(temporary, "cannot write", error);

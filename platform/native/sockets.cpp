@@ -45,11 +45,8 @@ int WaitFor(NativeSocket socket, short events, int timeoutMs) {
 
 }  // namespace
 
-void Socket::Close() {
-    if (socket_ != kInvalid) {
-        ::close(socket_);
-        socket_ = kInvalid;
-    }
+void CloseSocket(NativeSocket socket) {
+    ::close(socket);
 }
 
 bool StartSockets() {
@@ -62,35 +59,35 @@ Socket CreateTcpSocket() {
 
 bool BindLoopback(const Socket& socket, std::uint16_t port) {
     int yes = 1;
-    ::setsockopt(socket.Get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    ::setsockopt(socket.get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return ::bind(socket.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    return ::bind(socket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
 bool Listen(const Socket& socket) {
-    return ::listen(socket.Get(), SOMAXCONN) == 0;
+    return ::listen(socket.get(), SOMAXCONN) == 0;
 }
 
 std::uint16_t LocalPort(const Socket& socket) {
     sockaddr_in address{};
     socklen_t length = sizeof address;
-    if (::getsockname(socket.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         return 0;
     }
     return ntohs(address.sin_port);
 }
 
 Socket Accept(const Socket& listener, int timeoutMs) {
-    if (WaitFor(listener.Get(), POLLIN, timeoutMs) != 1) {
+    if (WaitFor(listener.get(), POLLIN, timeoutMs) != 1) {
         return Socket();
     }
-    Socket accepted(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
-    if (accepted.Valid()) {
+    Socket accepted(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    if (accepted) {
         int yes = 1;
-        ::setsockopt(accepted.Get(), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        ::setsockopt(accepted.get(), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     }
     return accepted;
 }
@@ -101,14 +98,14 @@ IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, i
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(ipv4);
     // Non-blocking connect so that the time limit applies; blocking again after.
-    const int flags = ::fcntl(socket.Get(), F_GETFL, 0);
-    ::fcntl(socket.Get(), F_SETFL, flags | O_NONBLOCK);
+    const int flags = ::fcntl(socket.get(), F_GETFL, 0);
+    ::fcntl(socket.get(), F_SETFL, flags | O_NONBLOCK);
     IoStatus status = IoStatus::Ok;
-    if (::connect(socket.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (::connect(socket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         if (errno != EINPROGRESS) {
             status = StatusFromErrno(errno);
         } else {
-            int ready = WaitFor(socket.Get(), POLLOUT, timeoutMs);
+            int ready = WaitFor(socket.get(), POLLOUT, timeoutMs);
             if (ready == 0) {
                 status = IoStatus::TimedOut;
             } else if (ready < 0) {
@@ -116,15 +113,15 @@ IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, i
             } else {
                 int error = 0;
                 socklen_t length = sizeof error;
-                ::getsockopt(socket.Get(), SOL_SOCKET, SO_ERROR, &error, &length);
+                ::getsockopt(socket.get(), SOL_SOCKET, SO_ERROR, &error, &length);
                 status = error == 0 ? IoStatus::Ok : StatusFromErrno(error);
             }
         }
     }
-    ::fcntl(socket.Get(), F_SETFL, flags);
+    ::fcntl(socket.get(), F_SETFL, flags);
     if (status == IoStatus::Ok) {
         int yes = 1;
-        ::setsockopt(socket.Get(), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        ::setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     }
     return status;
 }
@@ -132,12 +129,12 @@ IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, i
 IoResult SendAll(const Socket& socket, const char* data, std::size_t size, int timeoutMs) {
     IoResult result{IoStatus::Ok, 0};
     while (result.bytes < size) {
-        int ready = WaitFor(socket.Get(), POLLOUT, timeoutMs);
+        int ready = WaitFor(socket.get(), POLLOUT, timeoutMs);
         if (ready <= 0) {
             result.status = ready == 0 ? IoStatus::TimedOut : IoStatus::Failed;
             return result;
         }
-        ssize_t sent = ::send(socket.Get(), data + result.bytes, size - result.bytes,
+        ssize_t sent = ::send(socket.get(), data + result.bytes, size - result.bytes,
                               MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
@@ -153,11 +150,11 @@ IoResult SendAll(const Socket& socket, const char* data, std::size_t size, int t
 
 IoResult Receive(const Socket& socket, char* buffer, std::size_t size, int timeoutMs) {
     for (;;) {
-        int ready = WaitFor(socket.Get(), POLLIN, timeoutMs);
+        int ready = WaitFor(socket.get(), POLLIN, timeoutMs);
         if (ready <= 0) {
             return {ready == 0 ? IoStatus::TimedOut : IoStatus::Failed, 0};
         }
-        ssize_t received = ::recv(socket.Get(), buffer, size, MSG_DONTWAIT);
+        ssize_t received = ::recv(socket.get(), buffer, size, MSG_DONTWAIT);
         if (received < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
                 continue;
@@ -172,16 +169,16 @@ IoResult Receive(const Socket& socket, char* buffer, std::size_t size, int timeo
 }
 
 void ShutdownSend(const Socket& socket) {
-    ::shutdown(socket.Get(), SHUT_WR);
+    ::shutdown(socket.get(), SHUT_WR);
 }
 
 void CloseWithReset(Socket& socket) {
-    if (!socket.Valid()) {
+    if (!socket) {
         return;
     }
     linger abortive{1, 0};
-    ::setsockopt(socket.Get(), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
-    socket.Close();
+    ::setsockopt(socket.get(), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    socket.reset();
 }
 
 bool ResolveIpv4(const std::string& host, std::uint32_t& ipv4) {

@@ -52,11 +52,8 @@ void SetBlocking(NativeSocket socket, bool blocking) {
 
 }  // namespace
 
-void Socket::Close() {
-    if (socket_ != kInvalid) {
-        ::closesocket(static_cast<SOCKET>(socket_));
-        socket_ = kInvalid;
-    }
+void CloseSocket(NativeSocket socket) {
+    ::closesocket(static_cast<SOCKET>(socket));
 }
 
 bool StartSockets() {
@@ -80,24 +77,24 @@ Socket CreateTcpSocket() {
 bool BindLoopback(const Socket& socket, std::uint16_t port) {
     // Exclusive use: a second server must never share a port that is taken.
     BOOL yes = TRUE;
-    ::setsockopt(static_cast<SOCKET>(socket.Get()), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+    ::setsockopt(static_cast<SOCKET>(socket.get()), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
                  reinterpret_cast<const char*>(&yes), sizeof yes);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return ::bind(static_cast<SOCKET>(socket.Get()), reinterpret_cast<sockaddr*>(&address),
+    return ::bind(static_cast<SOCKET>(socket.get()), reinterpret_cast<sockaddr*>(&address),
                   sizeof address) == 0;
 }
 
 bool Listen(const Socket& socket) {
-    return ::listen(static_cast<SOCKET>(socket.Get()), SOMAXCONN) == 0;
+    return ::listen(static_cast<SOCKET>(socket.get()), SOMAXCONN) == 0;
 }
 
 std::uint16_t LocalPort(const Socket& socket) {
     sockaddr_in address{};
     int length = sizeof address;
-    if (::getsockname(static_cast<SOCKET>(socket.Get()), reinterpret_cast<sockaddr*>(&address),
+    if (::getsockname(static_cast<SOCKET>(socket.get()), reinterpret_cast<sockaddr*>(&address),
                       &length) != 0) {
         return 0;
     }
@@ -105,10 +102,10 @@ std::uint16_t LocalPort(const Socket& socket) {
 }
 
 Socket Accept(const Socket& listener, int timeoutMs) {
-    if (WaitFor(listener.Get(), POLLRDNORM, timeoutMs) <= 0) {
+    if (WaitFor(listener.get(), POLLRDNORM, timeoutMs) <= 0) {
         return Socket();
     }
-    SOCKET s = ::accept(static_cast<SOCKET>(listener.Get()), nullptr, nullptr);
+    SOCKET s = ::accept(static_cast<SOCKET>(listener.get()), nullptr, nullptr);
     if (s == INVALID_SOCKET) {
         return Socket();
     }
@@ -125,8 +122,8 @@ IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, i
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(ipv4);
-    SOCKET s = static_cast<SOCKET>(socket.Get());
-    SetBlocking(socket.Get(), false);
+    SOCKET s = static_cast<SOCKET>(socket.get());
+    SetBlocking(socket.get(), false);
     IoStatus status = IoStatus::Ok;
     if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         int error = ::WSAGetLastError();
@@ -135,13 +132,13 @@ IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, i
         } else {
             // A refused connection shows as an error or hang-up event, and
             // on some systems as nothing at all until the time-out.
-            int ready = WaitFor(socket.Get(), POLLWRNORM, timeoutMs);
+            int ready = WaitFor(socket.get(), POLLWRNORM, timeoutMs);
             if (ready == 0) {
                 status = IoStatus::TimedOut;
             } else if (ready < 0) {
                 status = IoStatus::Failed;
             } else {
-                int soError = SocketError(socket.Get());
+                int soError = SocketError(socket.get());
                 if (soError != 0) {
                     status = StatusFromError(soError);
                 } else if (ready & (POLLERR | POLLHUP)) {
@@ -150,21 +147,21 @@ IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, i
             }
         }
     }
-    SetBlocking(socket.Get(), true);
+    SetBlocking(socket.get(), true);
     return status;
 }
 
 IoResult SendAll(const Socket& socket, const char* data, std::size_t size, int timeoutMs) {
     IoResult result{IoStatus::Ok, 0};
     while (result.bytes < size) {
-        int ready = WaitFor(socket.Get(), POLLWRNORM, timeoutMs);
+        int ready = WaitFor(socket.get(), POLLWRNORM, timeoutMs);
         if (ready <= 0) {
             result.status = ready == 0 ? IoStatus::TimedOut : IoStatus::Failed;
             return result;
         }
         std::size_t left = size - result.bytes;
         int piece = left > 65536 ? 65536 : static_cast<int>(left);
-        int sent = ::send(static_cast<SOCKET>(socket.Get()), data + result.bytes, piece, 0);
+        int sent = ::send(static_cast<SOCKET>(socket.get()), data + result.bytes, piece, 0);
         if (sent == SOCKET_ERROR) {
             result.status = StatusFromError(::WSAGetLastError());
             return result;
@@ -176,12 +173,12 @@ IoResult SendAll(const Socket& socket, const char* data, std::size_t size, int t
 
 IoResult Receive(const Socket& socket, char* buffer, std::size_t size, int timeoutMs) {
     // Hang-up and error events fall through to recv(), which tells which.
-    int ready = WaitFor(socket.Get(), POLLRDNORM, timeoutMs);
+    int ready = WaitFor(socket.get(), POLLRDNORM, timeoutMs);
     if (ready <= 0) {
         return {ready == 0 ? IoStatus::TimedOut : IoStatus::Failed, 0};
     }
     int piece = size > 65536 ? 65536 : static_cast<int>(size);
-    int received = ::recv(static_cast<SOCKET>(socket.Get()), buffer, piece, 0);
+    int received = ::recv(static_cast<SOCKET>(socket.get()), buffer, piece, 0);
     if (received == SOCKET_ERROR) {
         return {StatusFromError(::WSAGetLastError()), 0};
     }
@@ -192,19 +189,19 @@ IoResult Receive(const Socket& socket, char* buffer, std::size_t size, int timeo
 }
 
 void ShutdownSend(const Socket& socket) {
-    ::shutdown(static_cast<SOCKET>(socket.Get()), SD_SEND);
+    ::shutdown(static_cast<SOCKET>(socket.get()), SD_SEND);
 }
 
 void CloseWithReset(Socket& socket) {
-    if (!socket.Valid()) {
+    if (!socket) {
         return;
     }
     linger abortive{};
     abortive.l_onoff = 1;
     abortive.l_linger = 0;
-    ::setsockopt(static_cast<SOCKET>(socket.Get()), SOL_SOCKET, SO_LINGER,
+    ::setsockopt(static_cast<SOCKET>(socket.get()), SOL_SOCKET, SO_LINGER,
                  reinterpret_cast<const char*>(&abortive), sizeof abortive);
-    socket.Close();
+    socket.reset();
 }
 
 bool ResolveIpv4(const std::string& host, std::uint32_t& ipv4) {

@@ -75,8 +75,7 @@ RecordingRelay::RecordingRelay(std::uint16_t listenPort, std::uint16_t targetPor
     : target_(targetPort) {
     net::StartSockets();
     listener_ = net::CreateTcpSocket();
-    if (!listener_.Valid() || !net::BindLoopback(listener_, listenPort) ||
-        !net::Listen(listener_)) {
+    if (!listener_ || !net::BindLoopback(listener_, listenPort) || !net::Listen(listener_)) {
         throw std::runtime_error("relay: cannot listen on 127.0.0.1:" + std::to_string(listenPort));
     }
     port_ = net::LocalPort(listener_);
@@ -100,7 +99,7 @@ void RecordingRelay::Stop() {
     for (std::thread& exchange : exchanges) {
         exchange.join();
     }
-    listener_.Close();
+    listener_.reset();
 }
 
 std::vector<ExchangeMarks> RecordingRelay::Exchanges() const {
@@ -124,7 +123,7 @@ std::size_t RecordingRelay::OverlappingPairs() const {
 void RecordingRelay::AcceptLoop() {
     while (!stopping_) {
         net::Socket client = net::Accept(listener_, kPollMs);
-        if (!client.Valid()) {
+        if (!client) {
             continue;
         }
         std::lock_guard<std::mutex> guard(mutex_);
@@ -147,7 +146,7 @@ void RecordingRelay::Serve(net::Socket client) {
             net::IoStatus::Ok) {
         answer = ReadToEnd(backend);
     }
-    backend.Close();
+    backend.reset();
 
     // All but the last byte, the end mark, then the last byte: the client
     // cannot have the whole answer before the mark is taken.

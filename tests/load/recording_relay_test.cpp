@@ -38,7 +38,7 @@ std::string ReadAnswer(net::Socket& socket) {
         }
         answer.append(buffer, got.bytes);
     }
-    socket.Close();
+    socket.reset();
     return answer;
 }
 

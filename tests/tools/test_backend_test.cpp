@@ -28,8 +28,7 @@ struct RawAnswer {
 
 net::Socket ConnectTo(std::uint16_t port) {
     net::Socket socket = net::CreateTcpSocket();
-    if (!socket.Valid() ||
-        net::Connect(socket, 0x7F000001u, port, kHangGuardMs) != net::IoStatus::Ok) {
+    if (!socket || net::Connect(socket, 0x7F000001u, port, kHangGuardMs) != net::IoStatus::Ok) {
         return net::Socket();
     }
     return socket;
@@ -41,7 +40,7 @@ RawAnswer Exchange(std::uint16_t port, const std::string& request,
                    std::size_t limit = std::string::npos) {
     RawAnswer answer;
     net::Socket socket = ConnectTo(port);
-    if (!socket.Valid()) {
+    if (!socket) {
         return answer;
     }
     answer.connected = true;
@@ -262,7 +261,7 @@ TEST(TestBackend, NotListeningRefusesConnections) {
 TEST(TestBackend, StopEndsAnExchangeThatIsKeptWaiting) {
     TestBackend backend(0, Fault::NoAnswer);
     net::Socket socket = ConnectTo(backend.Port());
-    ASSERT_TRUE(socket.Valid());
+    ASSERT_TRUE(socket);
     const std::string request = Post(PathOf("de", "en"), "Haus");
     net::SendAll(socket, request.data(), request.size(), kHangGuardMs);
     char byte;

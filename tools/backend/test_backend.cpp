@@ -78,7 +78,7 @@ std::optional<RecordedRequest> ReadRequest(net::Socket& connection) {
 TestBackend::TestBackend(std::uint16_t port, Fault fault) {
     script_.fault = fault;
     listener_ = net::CreateTcpSocket();
-    if (!listener_.Valid()) {
+    if (!listener_) {
         throw std::runtime_error("test back end: no socket could be created");
     }
     if (!net::BindLoopback(listener_, port)) {
@@ -117,7 +117,7 @@ void TestBackend::Stop() {
     for (std::thread& exchange : exchanges) {
         exchange.join();
     }
-    listener_.Close();
+    listener_.reset();
 }
 
 void TestBackend::SetFault(Fault fault) {
@@ -167,7 +167,7 @@ void TestBackend::AcceptLoop() {
             }
         }
         net::Socket connection = net::Accept(listener_, kPollMs);
-        if (!connection.Valid()) {
+        if (!connection) {
             continue;
         }
         std::lock_guard<std::mutex> guard(mutex_);
@@ -194,7 +194,7 @@ void TestBackend::Serve(net::Socket connection) {
         }
         Respond(connection, *request, script, firstProxyDemand);
     }
-    if (connection.Valid()) {
+    if (connection) {
         // End in order and wait for the client to close, so that no unread
         // byte turns our close into a reset the client might see too early.
         net::ShutdownSend(connection);

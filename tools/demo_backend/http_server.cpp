@@ -105,7 +105,7 @@ HttpServer::HttpServer(std::uint16_t port) {
         throw std::runtime_error("sockets are not available");
     }
     listener_ = net::CreateTcpSocket();
-    if (!listener_.Valid() || !net::BindLoopback(listener_, port)) {
+    if (!listener_ || !net::BindLoopback(listener_, port)) {
         throw std::runtime_error("port " + std::to_string(port) +
                                  " on 127.0.0.1 is taken by another program");
     }
@@ -120,7 +120,7 @@ std::size_t HttpServer::Run(const std::atomic<bool>& stop, const Handler& handle
     std::size_t served = 0;
     while (!stop) {
         net::Socket connection = net::Accept(listener_, kPollMs);
-        if (!connection.Valid()) {
+        if (!connection) {
             continue;
         }
         test_backend::RecordedRequest request;

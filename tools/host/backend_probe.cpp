@@ -37,7 +37,7 @@ net::IoStatus ConnectToBackend(net::Socket& socket) {
         return net::IoStatus::Failed;
     }
     socket = net::CreateTcpSocket();
-    if (!socket.Valid()) {
+    if (!socket) {
         return net::IoStatus::Failed;
     }
     return net::Connect(socket, address, BackendPort(), kConnectTimeoutMs);
