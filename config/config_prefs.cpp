@@ -84,24 +84,20 @@ bool ConfigPrefs::ReadBool(const std::string& name, bool& value) {
     return userKey_.ReadBool(name, value) || machineKey_.ReadBool(name, value);
 }
 
-void ConfigPrefs::WriteString(const std::string& name, const char* text) {
-    userKey_.WriteString(name, text);
+void ConfigPrefs::WriteBytes(const std::string& name, DWORD size, const BYTE* data) {
+    userKey_.WriteBytes(name, size, data);
 }
 
-LONG ConfigPrefs::WriteBytes(const std::string& name, DWORD size, const BYTE* data) {
-    return userKey_.WriteBytes(name, size, data);
+void ConfigPrefs::WriteString(const std::string& name, const std::string& value) {
+    userKey_.WriteString(name, value);
 }
 
-LONG ConfigPrefs::WriteString(const std::string& name, const std::string& value) {
-    return userKey_.WriteString(name, value);
+void ConfigPrefs::WriteDword(const std::string& name, DWORD value) {
+    userKey_.WriteDword(name, value);
 }
 
-LONG ConfigPrefs::WriteDword(const std::string& name, DWORD value) {
-    return userKey_.WriteDword(name, value);
-}
-
-LONG ConfigPrefs::WriteBool(const std::string& name, bool value) {
-    return userKey_.WriteBool(name, value);
+void ConfigPrefs::WriteBool(const std::string& name, bool value) {
+    userKey_.WriteBool(name, value);
 }
 
 // The per-machine key is usually not writable for the user; failing there

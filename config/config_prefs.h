@@ -44,11 +44,10 @@ class ConfigPrefs : public Registry_Base {
     bool ReadString(const std::string& name, std::string& value) override;
     bool ReadDword(const std::string& name, DWORD& value) override;
     bool ReadBool(const std::string& name, bool& value) override;
-    void WriteString(const std::string& name, const char* text) override;
-    LONG WriteBytes(const std::string& name, DWORD size, const BYTE* data) override;
-    LONG WriteString(const std::string& name, const std::string& value) override;
-    LONG WriteDword(const std::string& name, DWORD value) override;
-    LONG WriteBool(const std::string& name, bool value) override;
+    void WriteBytes(const std::string& name, DWORD size, const BYTE* data) override;
+    void WriteString(const std::string& name, const std::string& value) override;
+    void WriteDword(const std::string& name, DWORD value) override;
+    void WriteBool(const std::string& name, bool value) override;
     bool DeleteValue(const std::string& name) override;
     bool DeleteKey(const std::string& child) override;
     std::vector<std::string> ValueNamesWithPrefix(const std::string& prefix) override;

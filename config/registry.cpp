@@ -202,46 +202,51 @@ bool Registry::ReadBool(const std::string& name, bool& value) {
     return true;
 }
 
-void Registry::WriteString(const std::string& name, const char* text) {
-    WriteString(name, std::string(text != nullptr ? text : ""));
+void Registry::SetValue(const std::string& name, DWORD type, const BYTE* data, DWORD size) {
+    if (!writable_) {
+        OpenForWriting();
+    }
+    const LONG status = RegSetValueExA(handle_.get(), name.c_str(), 0, type, data, size);
+    if (status != ERROR_SUCCESS) {
+        throw SystemErrorException("RegSetValueExA", static_cast<DWORD>(status));
+    }
 }
 
-LONG Registry::WriteBytes(const std::string& name, DWORD size, const BYTE* data) {
+bool Registry::Deleted(const char* function, LONG status) {
+    if (status == ERROR_SUCCESS) {
+        return true;
+    }
+    if (status == static_cast<LONG>(ERROR_FILE_NOT_FOUND)) {
+        return false;
+    }
+    throw SystemErrorException(function, static_cast<DWORD>(status));
+}
+
+void Registry::WriteBytes(const std::string& name, DWORD size, const BYTE* data) {
     if (data == nullptr && size != 0) {
-        return static_cast<LONG>(ERROR_INVALID_PARAMETER);
+        throw SystemErrorException("RegSetValueExA", ERROR_INVALID_PARAMETER);
     }
-    if (!writable_) {
-        OpenForWriting();
-    }
-    return RegSetValueExA(handle_.get(), name.c_str(), 0, REG_BINARY, data, size);
+    SetValue(name, REG_BINARY, data, size);
 }
 
-LONG Registry::WriteString(const std::string& name, const std::string& value) {
-    if (!writable_) {
-        OpenForWriting();
-    }
-    return RegSetValueExA(handle_.get(), name.c_str(), 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>(value.size() + 1));
+void Registry::WriteString(const std::string& name, const std::string& value) {
+    SetValue(name, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+             static_cast<DWORD>(value.size() + 1));
 }
 
-LONG Registry::WriteDword(const std::string& name, DWORD value) {
-    if (!writable_) {
-        OpenForWriting();
-    }
-    return RegSetValueExA(handle_.get(), name.c_str(), 0, REG_DWORD,
-                          reinterpret_cast<const BYTE*>(&value), sizeof value);
+void Registry::WriteDword(const std::string& name, DWORD value) {
+    SetValue(name, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
-LONG Registry::WriteBool(const std::string& name, bool value) {
-    return WriteDword(name, value ? 1 : 0);
+void Registry::WriteBool(const std::string& name, bool value) {
+    WriteDword(name, value ? 1 : 0);
 }
 
 bool Registry::DeleteValue(const std::string& name) {
     if (!writable_) {
         OpenForWriting();
     }
-    return RegDeleteValueA(handle_.get(), name.c_str()) == ERROR_SUCCESS;
+    return Deleted("RegDeleteValueA", RegDeleteValueA(handle_.get(), name.c_str()));
 }
 
 bool Registry::DeleteKey(const std::string& child) {
@@ -252,7 +257,7 @@ bool Registry::DeleteKey(const std::string& child) {
     if (!writable_) {
         OpenForWriting();
     }
-    return SHDeleteKeyA(handle_.get(), child.c_str()) == ERROR_SUCCESS;
+    return Deleted("SHDeleteKeyA", static_cast<LONG>(SHDeleteKeyA(handle_.get(), child.c_str())));
 }
 
 std::vector<std::string> Registry::ListValueNames(const std::string* prefix) {

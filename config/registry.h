@@ -1,6 +1,13 @@
-// Registry key wrappers: the one road from the engine to the registry. Reads
-// never throw (a missing key or value reads as absent); writes open the key
-// for writing on first use and throw RegistryKeyMissing when it cannot be.
+// Registry key wrappers: the one road from the engine to the registry. One
+// way of answering per kind of operation:
+// - Reads and listings never throw: a key or value that is missing,
+//   unreadable or malformed reads as absent (false, the default, an empty
+//   list).
+// - Writes return nothing and throw on any failure: RegistryKeyMissing when
+//   the key cannot be opened or created for writing (opened on the first
+//   write), SystemErrorException with the status when the value is not stored.
+// - Deletes return whether something went away (false for a missing value or
+//   child) and throw like writes on any other failure.
 #pragma once
 
 #include <memory>
@@ -24,7 +31,7 @@ class RegistryKeyMissing : public QuillonException {
 };
 
 // The operations every settings store offers, whatever keys lie behind it.
-// Names and texts are narrow (ANSI) strings; statuses are Win32 error codes.
+// Names and texts are narrow (ANSI) strings.
 class Registry_Base {
   public:
     virtual ~Registry_Base() = default;
@@ -37,13 +44,16 @@ class Registry_Base {
     virtual bool ReadDword(const std::string& name, DWORD& value) = 0;
     // A REG_DWORD value; any number but 0 is true.
     virtual bool ReadBool(const std::string& name, bool& value) = 0;
-    virtual void WriteString(const std::string& name, const char* text) = 0;
-    virtual LONG WriteBytes(const std::string& name, DWORD size, const BYTE* data) = 0;
-    virtual LONG WriteString(const std::string& name, const std::string& value) = 0;
-    virtual LONG WriteDword(const std::string& name, DWORD value) = 0;
-    virtual LONG WriteBool(const std::string& name, bool value) = 0;
+    // A REG_BINARY value; `data` may be null only when `size` is 0.
+    virtual void WriteBytes(const std::string& name, DWORD size, const BYTE* data) = 0;
+    // A REG_SZ value, stored with its terminating zero.
+    virtual void WriteString(const std::string& name, const std::string& value) = 0;
+    virtual void WriteDword(const std::string& name, DWORD value) = 0;
+    // A REG_DWORD value of 1 or 0.
+    virtual void WriteBool(const std::string& name, bool value) = 0;
     virtual bool DeleteValue(const std::string& name) = 0;
-    // Deletes a child key with everything beneath it.
+    // Deletes a child key with everything beneath it; an empty name deletes
+    // nothing and gives false.
     virtual bool DeleteKey(const std::string& child) = 0;
     // Value names whose beginning equals `prefix` without regard to case.
     virtual std::vector<std::string> ValueNamesWithPrefix(const std::string& prefix) = 0;
@@ -75,11 +85,10 @@ class Registry : public Registry_Base {
     bool ReadString(const std::string& name, std::string& value) override;
     bool ReadDword(const std::string& name, DWORD& value) override;
     bool ReadBool(const std::string& name, bool& value) override;
-    void WriteString(const std::string& name, const char* text) override;
-    LONG WriteBytes(const std::string& name, DWORD size, const BYTE* data) override;
-    LONG WriteString(const std::string& name, const std::string& value) override;
-    LONG WriteDword(const std::string& name, DWORD value) override;
-    LONG WriteBool(const std::string& name, bool value) override;
+    void WriteBytes(const std::string& name, DWORD size, const BYTE* data) override;
+    void WriteString(const std::string& name, const std::string& value) override;
+    void WriteDword(const std::string& name, DWORD value) override;
+    void WriteBool(const std::string& name, bool value) override;
     bool DeleteValue(const std::string& name) override;
     bool DeleteKey(const std::string& child) override;
     std::vector<std::string> ValueNamesWithPrefix(const std::string& prefix) override;
@@ -89,6 +98,10 @@ class Registry : public Registry_Base {
   private:
     bool OpenForReading();
     void OpenForWriting();
+    void SetValue(const std::string& name, DWORD type, const BYTE* data, DWORD size);
+    // Whether a delete that gave `status` removed something; throws for a
+    // failure other than a missing name.
+    static bool Deleted(const char* function, LONG status);
     std::vector<std::string> ListValueNames(const std::string* prefix);
 
     HKEY root_;

@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "text/exceptions.h"
+
 HRESULT MemoryTranslationSink::WriteChunk(BSTR markup) {
     const std::u16string_view text = TextViewUpToNul(markup);
     try {
@@ -18,11 +20,11 @@ HRESULT MemoryTranslationSink::WriteChunk(BSTR markup) {
             result_ += text;
         }
         return S_OK;
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         if (completion_ != nullptr) {
             SetEvent(completion_);
         }
-        return E_FAIL;
+        return HResultFromCaughtException();
     }
 }
 

@@ -1,6 +1,5 @@
 #include "jobs/translate_call.h"
 
-#include <new>
 #include <string>
 
 #include "jobs/dravik_engine_translation_thread.h"
@@ -12,24 +11,12 @@
 #include "platform/unique_bstr.h"
 #include "text/exceptions.h"
 
-namespace {
-
-HRESULT ResultOf(const HResultException& error) {
-    return FAILED(error.Result()) ? error.Result() : E_FAIL;
-}
-
-}  // namespace
-
 HRESULT RunJob(const std::function<OLECallThread*()>& makeJob) {
     OLECallThread* job = nullptr;
     try {
         job = makeJob();
-    } catch (const HResultException& error) {
-        return ResultOf(error);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
     } catch (...) {
-        return E_FAIL;
+        return HResultFromCaughtException();
     }
     if (job == nullptr) {
         return E_FAIL;
@@ -80,11 +67,7 @@ HRESULT RunTranslateText(const TranslateCall& translate, BSTR options, BSTR sour
         completion.Wait(0);
         memorySink->TakeResult(translation);
         return S_OK;
-    } catch (const HResultException& error) {
-        return ResultOf(error);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
     } catch (...) {
-        return E_FAIL;
+        return HResultFromCaughtException();
     }
 }

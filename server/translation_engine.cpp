@@ -10,6 +10,7 @@
 #include "server/engine_dispatch.h"
 #include "server/exe_module.h"
 #include "server/guids.h"
+#include "text/exceptions.h"
 
 namespace server {
 namespace {
@@ -20,18 +21,6 @@ std::u16string TextOf(BSTR text) {
         return {};
     }
     return std::u16string(FromPlatform(text));
-}
-
-// Runs a method body so that no exception leaves through the COM boundary.
-template <typename Body>
-HRESULT Guarded(Body&& body) {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
 }
 
 }  // namespace
@@ -108,16 +97,16 @@ HRESULT TranslationEngine::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
     if (index != 0) {
         return DISP_E_BADINDEX;
     }
-    return Guarded([&] { return EngineTypeInfo(info); });
+    return CallGuarded([&] { return EngineTypeInfo(info); });
 }
 
 HRESULT TranslationEngine::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    return Guarded([&] { return EngineIdsOfNames(names, count, ids); });
+    return CallGuarded([&] { return EngineIdsOfNames(names, count, ids); });
 }
 
 HRESULT TranslationEngine::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                   VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
-    return Guarded([&] {
+    return CallGuarded([&] {
         return EngineInvoke(static_cast<IQNSTranslationEngine*>(this), id, flags, params, result,
                             exception, argumentError);
     });
@@ -127,7 +116,7 @@ HRESULT TranslationEngine::get_Features(BSTR curOptions, BSTR* features) {
     if (features == nullptr) {
         return E_POINTER;
     }
-    return Guarded([&] {
+    return CallGuarded([&] {
         const std::u16string document = QueryFeatures(TextOf(curOptions));
         BSTR copy =
             SysAllocStringLen(ToPlatform(document.data()), static_cast<UINT>(document.size()));
@@ -141,14 +130,15 @@ HRESULT TranslationEngine::get_Features(BSTR curOptions, BSTR* features) {
 
 HRESULT TranslationEngine::Translate(BSTR options, IDispatch* translationSource,
                                      IDispatch* translationSink) {
-    return Guarded([&] { return RunTranslationJob(options, translationSource, translationSink); });
+    return CallGuarded(
+        [&] { return RunTranslationJob(options, translationSource, translationSink); });
 }
 
 HRESULT TranslationEngine::TranslateText(BSTR options, BSTR source, BSTR* translation) {
     if (translation == nullptr) {
         return E_POINTER;
     }
-    return Guarded([&] {
+    return CallGuarded([&] {
         return RunTranslateText(static_cast<IQNSTranslationEngine*>(this), options, source,
                                 translation);
     });

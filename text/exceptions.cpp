@@ -1,5 +1,6 @@
 #include "text/exceptions.h"
 
+#include <new>
 #include <utility>
 
 #include "text/code_pages.h"
@@ -47,6 +48,18 @@ std::string SystemErrorException::Message() const {
 void ThrowIfFailed(HRESULT hr) {
     if (FAILED(hr))
         throw HResultException(hr);
+}
+
+HRESULT HResultFromCaughtException() noexcept {
+    try {
+        throw;
+    } catch (const HResultException& error) {
+        return FAILED(error.Result()) ? error.Result() : E_FAIL;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
 }
 
 std::u16string WideMessage(const QuillonException& error) {

@@ -52,6 +52,23 @@ class SystemErrorException : public QuillonException {
 // Throws HResultException(hr) when hr is a failure code.
 void ThrowIfFailed(HRESULT hr);
 
+// The one answer of a method at the COM boundary to the exception being
+// handled: an HResultException's failure code (E_FAIL when it carries a
+// success code), E_OUTOFMEMORY for std::bad_alloc, E_FAIL for anything else.
+// Call it only from inside a catch block.
+HRESULT HResultFromCaughtException() noexcept;
+
+// Runs `body`, which returns an HRESULT, so that no exception leaves it: one
+// that would is answered with HResultFromCaughtException().
+template <typename Body>
+HRESULT CallGuarded(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return HResultFromCaughtException();
+    }
+}
+
 // The message of any member of the family as wide text that reads correctly
 // whatever the ANSI code page: localized texts are formatted from their wide
 // form, everything else goes through the ANSI code page like Message().

@@ -200,11 +200,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ConfigPrefsTest, WritesGoToThePerUserKeyOnly) {
     ConfigPrefs prefs(machinePath);
     prefs.WriteString("Text", "t");
-    EXPECT_EQ(prefs.WriteString("String", std::string("s")), ERROR_SUCCESS);
-    EXPECT_EQ(prefs.WriteDword("Number", 7), ERROR_SUCCESS);
-    EXPECT_EQ(prefs.WriteBool("Flag", false), ERROR_SUCCESS);
+    prefs.WriteString("String", std::string("s"));
+    prefs.WriteDword("Number", 7);
+    prefs.WriteBool("Flag", false);
     const BYTE blob[] = {1};
-    EXPECT_EQ(prefs.WriteBytes("Blob", 1, blob), ERROR_SUCCESS);
+    prefs.WriteBytes("Blob", 1, blob);
 
     EXPECT_EQ(Sorted(Registry(HKEY_CURRENT_USER, userPath).ValueNames()),
               (std::vector<std::string>{"Blob", "Flag", "Number", "String", "Text"}));

@@ -107,13 +107,15 @@ TEST_F(RegistryTest, MissingKeyAndValueReadAsAbsentAndTheKeyIsTriedAgain) {
 TEST_F(RegistryTest, WritesStoreTheRegistryTypesWithTheirSizes) {
     Registry key(HKEY_CURRENT_USER, Path());
     key.WriteString("FromText", "abc");
-    EXPECT_EQ(key.WriteString("FromString", std::string("de")), ERROR_SUCCESS);
-    EXPECT_EQ(key.WriteDword("Number", 0xA1B2C3D4u), ERROR_SUCCESS);
-    EXPECT_EQ(key.WriteBool("On", true), ERROR_SUCCESS);
-    EXPECT_EQ(key.WriteBool("Off", false), ERROR_SUCCESS);
+    key.WriteString("FromString", std::string("de"));
+    key.WriteDword("Number", 0xA1B2C3D4u);
+    key.WriteBool("On", true);
+    key.WriteBool("Off", false);
     const BYTE blob[] = {9, 8, 7};
-    EXPECT_EQ(key.WriteBytes("Blob", sizeof blob, blob), ERROR_SUCCESS);
-    key.WriteString("Null", static_cast<const char*>(nullptr));
+    key.WriteBytes("Blob", sizeof blob, blob);
+    key.WriteString("Empty", "");
+    // A value that cannot be stored raises, as a key that cannot be opened does.
+    EXPECT_THROW(key.WriteBytes("NoData", 1, nullptr), SystemErrorException);
 
     struct Expected {
         const char* name;
@@ -127,7 +129,7 @@ TEST_F(RegistryTest, WritesStoreTheRegistryTypesWithTheirSizes) {
         {"On", REG_DWORD, {1, 0, 0, 0}},
         {"Off", REG_DWORD, {0, 0, 0, 0}},
         {"Blob", REG_BINARY, {9, 8, 7}},
-        {"Null", REG_SZ, {0}},
+        {"Empty", REG_SZ, {0}},
     };
     UniqueHkey raw;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Path().c_str(), 0, KEY_READ, raw.put()),
@@ -148,7 +150,7 @@ TEST_F(RegistryTest, WriteWalkCreatesEveryComponentButTheFirst) {
     const std::string path = scratch.MachinePath() + "\\A\\B";
     scratch.Cleanup(HKEY_LOCAL_MACHINE, scratch.MachinePath());
     Registry key(HKEY_LOCAL_MACHINE, path);
-    EXPECT_EQ(key.WriteDword("N", 1), ERROR_SUCCESS);
+    key.WriteDword("N", 1);
     EXPECT_TRUE(key.IsWritable());
     EXPECT_TRUE(ScratchRegistry::KeyExists(HKEY_LOCAL_MACHINE, scratch.MachinePath() + "\\A"));
     EXPECT_TRUE(ScratchRegistry::ValueExists(HKEY_LOCAL_MACHINE, path, "N"));
@@ -175,7 +177,7 @@ TEST_F(RegistryTest, MissingFirstComponentIsNeverCreated) {
 TEST_F(RegistryTest, OneComponentPathIsOpenedForWriting) {
     Registry software(HKEY_CURRENT_USER, "Software");
     const std::string name = "QnProbe." + scratch.Unique();
-    ASSERT_EQ(software.WriteDword(name, 5), ERROR_SUCCESS);
+    software.WriteDword(name, 5);
     EXPECT_TRUE(ScratchRegistry::ValueExists(HKEY_CURRENT_USER, "Software", name));
     EXPECT_TRUE(software.DeleteValue(name));
     EXPECT_FALSE(ScratchRegistry::ValueExists(HKEY_CURRENT_USER, "Software", name));
@@ -197,7 +199,7 @@ TEST_F(RegistryTest, TrailingBackslashNeverOpensForWriting) {
 TEST_F(RegistryTest, LastComponentOfOneCharacterOpensLikeAnyOther) {
     const std::string path = Path() + "\\A\\B";
     Registry key(HKEY_CURRENT_USER, path);
-    EXPECT_EQ(key.WriteDword("N", 3), ERROR_SUCCESS);
+    key.WriteDword("N", 3);
     EXPECT_EQ(Registry(HKEY_CURRENT_USER, path).GetBool("N", false), true);
 }
 
@@ -222,7 +224,7 @@ TEST_F(RegistryTest, WriteAfterReadSwitchesToTheWritableHandleForGood) {
     EXPECT_TRUE(key.IsOpen());
     EXPECT_FALSE(key.IsWritable());
 
-    EXPECT_EQ(key.WriteString("New", std::string("n")), ERROR_SUCCESS);
+    key.WriteString("New", std::string("n"));
     EXPECT_TRUE(key.IsWritable());
     EXPECT_EQ(key.GetString("New", ""), "n");
     EXPECT_EQ(key.GetString("Old", ""), "o");

@@ -1,6 +1,7 @@
 #include "tools/host/host_objects.h"
 
 #include "platform/unique_bstr.h"
+#include "text/exceptions.h"
 
 namespace host {
 
@@ -26,14 +27,12 @@ MarkupSink::MarkupSink(Handler handler) : handler_(std::move(handler)) {}
 
 HRESULT MarkupSink::WriteChunk(BSTR markup) {
     std::lock_guard<std::mutex> lock(mutex_);
-    try {
+    return CallGuarded([&] {
         const std::u16string_view text =
             markup == nullptr ? std::u16string_view()
                               : std::u16string_view(FromPlatform(markup), SysStringLen(markup));
         return handler_(text) ? S_OK : E_FAIL;
-    } catch (...) {
-        return E_FAIL;  // nothing may leave through the COM boundary
-    }
+    });
 }
 
 HRESULT MarkupSink::Complete(unsigned char completed) {
