@@ -16,7 +16,8 @@ class MemoryTranslationSink final
     explicit MemoryTranslationSink(HANDLE completion) : completion_(completion) {}
 
     // Appends the markup up to its first NUL. When it cannot be stored, the
-    // completion event is signalled and E_FAIL returned.
+    // completion event is signalled and the failure returned
+    // (HResultFromCaughtException: E_OUTOFMEMORY for want of memory).
     HRESULT STDMETHODCALLTYPE WriteChunk(BSTR markup) override;
     // Signals the completion event whatever the flag; E_INVALIDARG without one.
     HRESULT STDMETHODCALLTYPE Complete(unsigned char completed) override;
