@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "bridge/upstream_apertium.h"
+#include "bridge/upstream_pool.h"
+#include "tests/bridge/support/apertium_server.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(MarkUnknownWords, TurnsApertiumMarksIntoTheEnginesMarks) {
+    struct Case {
+        const char* apertium;
+        const char* marked;
+    };
+    const Case cases[] = {
+        {"an apple *zorblax in", "an apple <unk> zorblax </unk> in"},
+        {"*Zorblax, *qux.", "<unk> Zorblax </unk>, <unk> qux </unk>."},
+        {"*a;*b:*c\t*d", "<unk> a </unk>;<unk> b </unk>:<unk> c </unk>\t<unk> d </unk>"},
+        {"end *zorblax\nnext", "end <unk> zorblax </unk>\nnext"},
+        {"*caf\u00E9 *\u0645\u0631\u062D\u0628\u0627",
+         "<unk> caf\u00E9 </unk> <unk> \u0645\u0631\u062D\u0628\u0627 </unk>"},
+        {"5 * 3 = 15, **x", "5 * 3 = 15, *<unk> x </unk>"},
+        {"no marks", "no marks"},
+        {"*", "*"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(bridge::MarkUnknownWords(c.apertium), c.marked) << c.apertium;
+    }
+}
+
+class RealApertium : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (bridge_test::ApertiumServer::MissingReason().empty()) {
+            server_ = std::make_unique<bridge_test::ApertiumServer>();
+        }
+    }
+    static void TearDownTestSuite() { server_.reset(); }
+
+    void SetUp() override {
+        if (!server_) {
+            GTEST_SKIP() << bridge_test::ApertiumServer::MissingReason();
+        }
+    }
+
+    static bridge::UpstreamSettings Settings() {
+        bridge::UpstreamSettings settings;
+        settings.name = "apy";
+        settings.kind = bridge::UpstreamKind::Apertium;
+        settings.url = server_->Url();
+        settings.timeout = 20s;
+        return settings;
+    }
+
+    static std::unique_ptr<bridge_test::ApertiumServer> server_;
+};
+
+std::unique_ptr<bridge_test::ApertiumServer> RealApertium::server_;
+
+TEST_F(RealApertium, TranslatesWithUnknownWordsMarked) {
+    const auto upstream = bridge::MakeUpstream(Settings(), bridge::MakeHttpClient());
+    EXPECT_EQ(
+        upstream->Translate("El perro come una manzana zorblax en la casa.\nHola zorblax", "spa",
+                            "eng"),
+        "The dog eats an apple <unk> zorblax </unk> in the house.\nHello <unk> zorblax </unk>");
+}
+
+TEST_F(RealApertium, PairNotInstalledIsAnUpstreamErrorWithApertiumsExplanation) {
+    const auto upstream = bridge::MakeUpstream(Settings(), bridge::MakeHttpClient());
+    try {
+        upstream->Translate("Hallo", "deu", "eng");
+        ADD_FAILURE() << "translated";
+    } catch (const bridge::UpstreamError& error) {
+        EXPECT_EQ(error.Status(), 502);
+        EXPECT_FALSE(error.ConnectionLevel());
+        EXPECT_EQ(std::string(error.what()),
+                  upstream->Describe() + " answered 400: That pair is not installed");
+    }
+}
+
+TEST_F(RealApertium, LongTextIsTranslatedInPieces) {
+    bridge::UpstreamSettings settings = Settings();
+    settings.maxChars = 20;
+    const auto translator =
+        bridge::MakeTranslator({settings}, {{"de-en", {{"apy", "spa", "eng"}}}});
+    EXPECT_EQ(translator->Translate("de-en", "El perro come.\n\nLa casa es grande.").text,
+              "The dog eats.\n\nThe house is big.");
+    EXPECT_EQ(translator->Snapshot()[0].calls, 2u);
+}
+
+}  // namespace
