@@ -1,9 +1,10 @@
 // A tiny portable TCP layer (BSD sockets natively, Winsock on Windows) for the
-// native HTTP client stand-in and the loopback test back end.
+// native HTTP client stand-in, the loopback test back ends and the bridge.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/unique_resource.h"
@@ -40,11 +41,29 @@ struct IoResult {
 // Makes the socket library usable in this process; safe to call repeatedly.
 bool StartSockets();
 
-// A blocking TCP socket, or an invalid one.
-Socket CreateTcpSocket();
+enum class Family { Ipv4, Ipv6 };
+
+// A blocking TCP socket, or an invalid one (also where the machine lacks the
+// family). An IPv6 socket serves IPv6 only.
+Socket CreateTcpSocket(Family family = Family::Ipv4);
 
 // Binds to 127.0.0.1:port (0 = a free port chosen by the system).
 bool BindLoopback(const Socket& socket, std::uint16_t port);
+
+// The family of a numeric loopback address (127.0.0.0/8 or ::1); nullopt for
+// anything else, names included: "localhost" may stand for either.
+std::optional<Family> LoopbackFamily(const std::string& address);
+
+enum class BindStatus {
+    Ok,
+    Unavailable,  // the machine has no such address (no IPv6 loopback)
+    InUse,        // another socket holds the port
+    Failed,       // any other reason, a non-loopback address included
+};
+
+// Binds a socket of the address's family to a numeric loopback address.
+BindStatus BindLoopbackAddress(const Socket& socket, const std::string& address,
+                               std::uint16_t port);
 bool Listen(const Socket& socket);
 std::uint16_t LocalPort(const Socket& socket);
 
@@ -53,6 +72,10 @@ Socket Accept(const Socket& listener, int timeoutMs);
 
 // Connects to an IPv4 address given in host byte order.
 IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, int timeoutMs);
+// Connects to a numeric IPv4 or IPv6 address ("127.0.0.1", "::1") with a
+// socket of its family; Failed when the text is no such address.
+IoStatus ConnectAddress(const Socket& socket, const std::string& address, std::uint16_t port,
+                        int timeoutMs);
 
 // Sends all bytes unless the time limit passes between two progress steps.
 IoResult SendAll(const Socket& socket, const char* data, std::size_t size, int timeoutMs);

@@ -1,9 +1,10 @@
 #include "platform/sockets.h"
 
+#include "platform/socket_address.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -53,8 +54,14 @@ bool StartSockets() {
     return true;
 }
 
-Socket CreateTcpSocket() {
-    return Socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+Socket CreateTcpSocket(Family family) {
+    Socket created(
+        ::socket(family == Family::Ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (created && family == Family::Ipv6) {
+        int yes = 1;
+        ::setsockopt(created.get(), IPPROTO_IPV6, IPV6_V6ONLY, &yes, sizeof yes);
+    }
+    return created;
 }
 
 bool BindLoopback(const Socket& socket, std::uint16_t port) {
@@ -67,17 +74,39 @@ bool BindLoopback(const Socket& socket, std::uint16_t port) {
     return ::bind(socket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
+BindStatus BindLoopbackAddress(const Socket& socket, const std::string& address,
+                               std::uint16_t port) {
+    SocketAddress parsed;
+    if (!LoopbackFamily(address) || !ParseNumericAddress(address, port, parsed)) {
+        return BindStatus::Failed;
+    }
+    int yes = 1;
+    ::setsockopt(socket.get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    if (::bind(socket.get(), parsed.get(), static_cast<socklen_t>(parsed.length)) == 0) {
+        return BindStatus::Ok;
+    }
+    switch (errno) {
+        case EADDRNOTAVAIL:
+        case EAFNOSUPPORT:
+            return BindStatus::Unavailable;
+        case EADDRINUSE:
+            return BindStatus::InUse;
+        default:
+            return BindStatus::Failed;
+    }
+}
+
 bool Listen(const Socket& socket) {
     return ::listen(socket.get(), SOMAXCONN) == 0;
 }
 
 std::uint16_t LocalPort(const Socket& socket) {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    if (::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    SocketAddress address;
+    socklen_t length = sizeof address.storage;
+    if (::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&address.storage), &length) != 0) {
         return 0;
     }
-    return ntohs(address.sin_port);
+    return PortOf(address);
 }
 
 Socket Accept(const Socket& listener, int timeoutMs) {
@@ -92,16 +121,14 @@ Socket Accept(const Socket& listener, int timeoutMs) {
     return accepted;
 }
 
-IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, int timeoutMs) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(ipv4);
+namespace {
+
+IoStatus ConnectTo(const Socket& socket, const SocketAddress& address, int timeoutMs) {
     // Non-blocking connect so that the time limit applies; blocking again after.
     const int flags = ::fcntl(socket.get(), F_GETFL, 0);
     ::fcntl(socket.get(), F_SETFL, flags | O_NONBLOCK);
     IoStatus status = IoStatus::Ok;
-    if (::connect(socket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (::connect(socket.get(), address.get(), static_cast<socklen_t>(address.length)) != 0) {
         if (errno != EINPROGRESS) {
             status = StatusFromErrno(errno);
         } else {
@@ -124,6 +151,21 @@ IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, i
         ::setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     }
     return status;
+}
+
+}  // namespace
+
+IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, int timeoutMs) {
+    return ConnectTo(socket, Ipv4Address(ipv4, port), timeoutMs);
+}
+
+IoStatus ConnectAddress(const Socket& socket, const std::string& address, std::uint16_t port,
+                        int timeoutMs) {
+    SocketAddress parsed;
+    if (!ParseNumericAddress(address, port, parsed)) {
+        return IoStatus::Failed;
+    }
+    return ConnectTo(socket, parsed, timeoutMs);
 }
 
 IoResult SendAll(const Socket& socket, const char* data, std::size_t size, int timeoutMs) {
@@ -179,28 +221,6 @@ void CloseWithReset(Socket& socket) {
     linger abortive{1, 0};
     ::setsockopt(socket.get(), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
     socket.reset();
-}
-
-bool ResolveIpv4(const std::string& host, std::uint32_t& ipv4) {
-    if (host == "localhost") {
-        ipv4 = INADDR_LOOPBACK;
-        return true;
-    }
-    in_addr numeric{};
-    if (::inet_pton(AF_INET, host.c_str(), &numeric) == 1) {
-        ipv4 = ntohl(numeric.s_addr);
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-        return false;
-    }
-    ipv4 = ntohl(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
-    ::freeaddrinfo(found);
-    return true;
 }
 
 }  // namespace net

@@ -1,5 +1,7 @@
 #include "platform/sockets.h"
 
+#include "platform/socket_address.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -66,12 +68,19 @@ bool StartSockets() {
     return started;
 }
 
-Socket CreateTcpSocket() {
+Socket CreateTcpSocket(Family family) {
     if (!StartSockets()) {
         return Socket();
     }
-    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    return s == INVALID_SOCKET ? Socket() : Socket(static_cast<NativeSocket>(s));
+    SOCKET s = ::socket(family == Family::Ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) {
+        return Socket();
+    }
+    if (family == Family::Ipv6) {
+        DWORD yes = 1;
+        ::setsockopt(s, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&yes), sizeof yes);
+    }
+    return Socket(static_cast<NativeSocket>(s));
 }
 
 bool BindLoopback(const Socket& socket, std::uint16_t port) {
@@ -87,18 +96,43 @@ bool BindLoopback(const Socket& socket, std::uint16_t port) {
                   sizeof address) == 0;
 }
 
+BindStatus BindLoopbackAddress(const Socket& socket, const std::string& address,
+                               std::uint16_t port) {
+    SocketAddress parsed;
+    if (!LoopbackFamily(address) || !ParseNumericAddress(address, port, parsed)) {
+        return BindStatus::Failed;
+    }
+    // Exclusive use, as above.
+    BOOL yes = TRUE;
+    ::setsockopt(static_cast<SOCKET>(socket.get()), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+                 reinterpret_cast<const char*>(&yes), sizeof yes);
+    if (::bind(static_cast<SOCKET>(socket.get()), parsed.get(), parsed.length) == 0) {
+        return BindStatus::Ok;
+    }
+    switch (::WSAGetLastError()) {
+        case WSAEADDRNOTAVAIL:
+        case WSAEAFNOSUPPORT:
+            return BindStatus::Unavailable;
+        case WSAEADDRINUSE:
+        case WSAEACCES:  // what an exclusive holder of the port answers
+            return BindStatus::InUse;
+        default:
+            return BindStatus::Failed;
+    }
+}
+
 bool Listen(const Socket& socket) {
     return ::listen(static_cast<SOCKET>(socket.get()), SOMAXCONN) == 0;
 }
 
 std::uint16_t LocalPort(const Socket& socket) {
-    sockaddr_in address{};
-    int length = sizeof address;
-    if (::getsockname(static_cast<SOCKET>(socket.get()), reinterpret_cast<sockaddr*>(&address),
-                      &length) != 0) {
+    SocketAddress address;
+    int length = sizeof address.storage;
+    if (::getsockname(static_cast<SOCKET>(socket.get()),
+                      reinterpret_cast<sockaddr*>(&address.storage), &length) != 0) {
         return 0;
     }
-    return ntohs(address.sin_port);
+    return PortOf(address);
 }
 
 Socket Accept(const Socket& listener, int timeoutMs) {
@@ -117,15 +151,13 @@ Socket Accept(const Socket& listener, int timeoutMs) {
     return Socket(static_cast<NativeSocket>(s));
 }
 
-IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, int timeoutMs) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(ipv4);
+namespace {
+
+IoStatus ConnectTo(const Socket& socket, const SocketAddress& address, int timeoutMs) {
     SOCKET s = static_cast<SOCKET>(socket.get());
     SetBlocking(socket.get(), false);
     IoStatus status = IoStatus::Ok;
-    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (::connect(s, address.get(), address.length) != 0) {
         int error = ::WSAGetLastError();
         if (error != WSAEWOULDBLOCK) {
             status = StatusFromError(error);
@@ -149,6 +181,21 @@ IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, i
     }
     SetBlocking(socket.get(), true);
     return status;
+}
+
+}  // namespace
+
+IoStatus Connect(const Socket& socket, std::uint32_t ipv4, std::uint16_t port, int timeoutMs) {
+    return ConnectTo(socket, Ipv4Address(ipv4, port), timeoutMs);
+}
+
+IoStatus ConnectAddress(const Socket& socket, const std::string& address, std::uint16_t port,
+                        int timeoutMs) {
+    SocketAddress parsed;
+    if (!ParseNumericAddress(address, port, parsed)) {
+        return IoStatus::Failed;
+    }
+    return ConnectTo(socket, parsed, timeoutMs);
 }
 
 IoResult SendAll(const Socket& socket, const char* data, std::size_t size, int timeoutMs) {
@@ -202,26 +249,6 @@ void CloseWithReset(Socket& socket) {
     ::setsockopt(static_cast<SOCKET>(socket.get()), SOL_SOCKET, SO_LINGER,
                  reinterpret_cast<const char*>(&abortive), sizeof abortive);
     socket.reset();
-}
-
-bool ResolveIpv4(const std::string& host, std::uint32_t& ipv4) {
-    if (host == "localhost") {
-        ipv4 = INADDR_LOOPBACK;
-        return true;
-    }
-    if (!StartSockets()) {
-        return false;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-        return false;
-    }
-    ipv4 = ntohl(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
-    ::freeaddrinfo(found);
-    return true;
 }
 
 }  // namespace net
