@@ -24,6 +24,7 @@ LINEAR = 2.0
 #   faster:   baseline time per unit / figure time per unit  (higher is better)
 #   slower:   figure time per unit / baseline time per unit  (lower is better)
 #   slower_cpu: the same with the CPU time of all the process's threads
+#   added_us: figure time minus baseline time, in microseconds (lower is better)
 #   absolute: the figure's own rate, against a fixed floor
 #   counter:  a counter of the figure (no baseline)
 FIGURES = [
@@ -103,6 +104,16 @@ FIGURES = [
         (group, "Empty call to the server",
          f"{host}/per_chunk/server/empty_call_1000_calls", None, "absolute", None, None),
     )
+] + [
+    # The bridge: every request on a new connection, as the engine sends them.
+    ("Bridge", "before a fast upstream, vs direct", "bridge/bridge/instant_upstream",
+     "bridge/direct/instant_upstream", "slower", None, None),
+    ("Bridge", "before a fast upstream, added us", "bridge/bridge/instant_upstream",
+     "bridge/direct/instant_upstream", "added_us", "<=", 150.0),
+    ("Bridge", "cache hit, vs upstream call", "bridge/bridge/cache_hit",
+     "bridge/bridge/instant_upstream", "faster", None, None),
+    ("Bridge", "before Apertium APy, vs direct", "bridge/bridge/apertium",
+     "bridge/direct/apertium", "slower", "<=", 1.10),
 ] + [
     ("Scaling", "1 Ki units, per unit vs 1 Mi", "scaling/engine/translate_text_1Ki",
      "scaling/engine/translate_text_1Mi", "slower", None, None),
@@ -268,9 +279,11 @@ def evaluate(runs):
             row["baseline"] = describe(base)
             if kind == "faster":
                 measured = seconds_per_unit(base) / seconds_per_unit(run)
+            elif kind == "added_us":
+                measured = (seconds_per_unit(run) - seconds_per_unit(base)) / 1e-6
             else:
                 measured = seconds_per_unit(run) / seconds_per_unit(base)
-            row["ratio"] = f"{measured:.2f}"
+            row["ratio"] = f"{measured:.2f}" if kind != "added_us" else f"+{measured:.0f} us"
         if operator:
             row["verdict"] = "met" if goal_met(measured, operator, goal) else "MISSED"
         rows.append(row)

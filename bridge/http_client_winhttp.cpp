@@ -19,15 +19,22 @@ void CloseWinHttp(HINTERNET handle) {
 }
 using WinHttpHandle = UniqueResource<HINTERNET, CloseWinHttp>;
 
+// Some WinHTTPs (Wine's) pass the socket's own error on instead of theirs.
 ConnectionFailure Classify(DWORD error) {
     switch (error) {
         case ERROR_WINHTTP_CANNOT_CONNECT:
+        case WSAECONNREFUSED:
             return ConnectionFailure::Refused;
         case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+        case WSAENETUNREACH:
+        case WSAEHOSTUNREACH:
             return ConnectionFailure::Unreachable;
         case ERROR_WINHTTP_TIMEOUT:
+        case WSAETIMEDOUT:
             return ConnectionFailure::TimedOut;
         case ERROR_WINHTTP_CONNECTION_ERROR:
+        case WSAECONNRESET:
+        case WSAECONNABORTED:
             return ConnectionFailure::Reset;
         default:
             return ConnectionFailure::Other;
@@ -86,6 +93,10 @@ class WinHttpClient final : public HttpClient {
         }
         const int limit = static_cast<int>(request.timeout.count());
         WinHttpSetTimeouts(exchange.get(), limit, limit, limit, limit);
+        // Waiting for the answer's head is a limit of its own in some WinHTTPs.
+        DWORD headLimit = static_cast<DWORD>(limit);
+        WinHttpSetOption(exchange.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headLimit,
+                         sizeof(headLimit));
         DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
         WinHttpSetOption(exchange.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects,
                          sizeof(noRedirects));

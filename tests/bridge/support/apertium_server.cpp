@@ -17,6 +17,7 @@
 #endif
 
 namespace bridge_test {
+#ifndef _WIN32
 namespace {
 
 constexpr const char* kApy = "/usr/bin/apertium-apy";
@@ -53,6 +54,7 @@ int FreePort() {
 }
 
 }  // namespace
+#endif
 
 std::string ApertiumServer::MissingReason() {
 #ifdef _WIN32
