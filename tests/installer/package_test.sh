@@ -5,7 +5,10 @@
 # writes from the same folder, and the host tool must translate through the
 # installed server (test back end on the engine's port). Where the machine
 # runs no 32-bit programs, the 32-bit package is held to the 64-bit one table
-# by table instead.
+# by table instead. What a failure rolls back is checked in the tables only:
+# Wine's msiexec undoes file copies before rollback actions run, cannot put
+# back what an uninstallation removed, and commits the removal of a replaced
+# product at once, so it cannot run a rollback the way Windows Installer does.
 # Usage: package_test.sh x86|x64 WORK_DIR SERVER_EXE HOST_EXE BACKEND_EXE X64_SERVER_EXE
 set -uo pipefail
 arch=$1 work=$2 server=$3 host=$4 backend=$5 x64_server=$6
@@ -47,6 +50,37 @@ tables() {
             { print }'
 }
 
+# The registration actions and their undo as Windows Installer is to run them:
+# deferred, as the system, exe from the installed file; each rollback action
+# (3410: rollback, in script, no impersonation, return ignored) right before
+# the action it undoes and under its condition, inside the transaction that
+# also holds the removal of a replaced product, so that a failed installation,
+# uninstallation or upgrade leaves the registration as it found it.
+check_rollback_actions() {
+    local msi=$1
+    diff -u <(printf '%s\t%s\t%s\t%s\n' RegisterServer 3090 ServerExe /RegServer \
+        RegisterServerRollback 3410 ServerExe /UnregServer \
+        UnregisterServer 3154 ServerExe /UnregServer \
+        UnregisterServerRollback 3410 ServerExe /RegServer) \
+        <(msiinfo export "$msi" CustomAction | tr -d '\r' | tail -n +4 | cut -f1-4 | LC_ALL=C sort) ||
+        fail "custom action types of $(basename "$msi")"
+    msiinfo export "$msi" InstallExecuteSequence | tr -d '\r' | tail -n +4 | sort -t$'\t' -k3,3n |
+        awk -F'\t' '{ seq[$1] = $3; cond[$1] = $2; before[$1] = last; last = $1 }
+            function paired(rollback, action) {
+                if (before[action] != rollback || cond[rollback] != cond[action] ||
+                    seq[rollback] <= seq["InstallInitialize"] || seq[action] >= seq["InstallFinalize"])
+                    bad = bad " " rollback
+            }
+            END {
+                paired("RegisterServerRollback", "RegisterServer")
+                paired("UnregisterServerRollback", "UnregisterServer")
+                if (seq["RemoveExistingProducts"] <= seq["InstallInitialize"] ||
+                    seq["RemoveExistingProducts"] >= seq["InstallFinalize"])
+                    bad = bad " RemoveExistingProducts"
+                if (bad) { print "out of place:" bad; exit 1 }
+            }' || fail "rollback actions of $(basename "$msi")"
+}
+
 if [ "$arch" = x86 ] && [ "$QN_WINE_32BIT" = 0 ]; then
     echo "$QN_WINE_32BIT_WHY: checking the 32-bit package's tables against the 64-bit one's"
     need "$server" "$x64_server"
@@ -54,6 +88,7 @@ if [ "$arch" = x86 ] && [ "$QN_WINE_32BIT" = 0 ]; then
     x64_msi=$("$root/scripts/package" --arch x64 --exe "$x64_server" --out "$work") || fail "packaging"
     msiinfo suminfo "$x86_msi" | grep -qx 'Template: Intel;1033' || fail "not a 32-bit package"
     msiinfo suminfo "$x64_msi" | grep -qx 'Template: x64;1033' || fail "not a 64-bit package"
+    check_rollback_actions "$x86_msi"
     diff -u <(tables "$x64_msi" as-x86) <(tables "$x86_msi") || fail "tables differ from the 64-bit package's"
     msiextract -C "$work/files" "$x86_msi" >/dev/null || fail "msiextract"
     cmp "$work/files/Program Files/Vorla Hybrid Engine/Vorla Hybrid Engine.exe" "$server" ||
@@ -75,6 +110,10 @@ exe_win="C:\\$program_files\\Vorla Hybrid Engine\\Vorla Hybrid Engine.exe"
 backend_pid=""
 stop_backend() {
     if [ -n "$backend_pid" ]; then
+        # Enter, not the end of its input: a Wine process started meanwhile
+        # (explorer.exe /desktop) may have inherited descriptor 7 and keep
+        # the pipe open for ever.
+        echo >&7
         exec 7>&-
         wait "$backend_pid"
         backend_pid=""
@@ -144,6 +183,7 @@ mkdir -p "$c/packages"
 old_msi=$("$root/scripts/package" --arch "$arch" --exe "$server" --version 0.1.0 --out "$c/packages") ||
     fail "packaging"
 new_msi=$("$root/scripts/package" --arch "$arch" --exe "$server" --out "$c/packages") || fail "packaging"
+check_rollback_actions "$new_msi"
 old='C:\packages\'$(basename "$old_msi")
 new='C:\packages\'$(basename "$new_msi")
 property() {
