@@ -23,17 +23,23 @@ function(qn_library target)
     endif()
 endfunction()
 
-# qn_test(<target> [SOURCES ...] [DEPS ...] [PROPERTIES ...])
+# qn_test(<target> [SOURCES ...] [DEPS ...] [LOCKS ...] [PROPERTIES ...])
 # One GoogleTest executable per tested folder; every .cpp of the calling folder
 # unless SOURCES is given. Tests are discovered when CTest runs (under Wine for
 # the Windows builds, through CMAKE_CROSSCOMPILING_EMULATOR), never while
 # building: a machine that cannot run a build's programs still builds it.
+# LOCKS names the CTest resource locks every test of the program holds.
 function(qn_test target)
-    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PROPERTIES" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LOCKS;PROPERTIES" ${ARGN})
     if(ARG_SOURCES)
         set(sources ${ARG_SOURCES})
     else()
         file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    endif()
+    # Discovery at test time flattens list-valued PROPERTIES: a lock list
+    # "a;b" would come out as the lock a and a property named b.
+    if(RESOURCE_LOCK IN_LIST ARG_PROPERTIES)
+        message(FATAL_ERROR "qn_test(${target}): give resource locks as LOCKS, not PROPERTIES")
     endif()
     add_executable(${target} ${sources})
     target_link_libraries(${target} PRIVATE ${ARG_DEPS} qn_gtest_main)
@@ -42,4 +48,14 @@ function(qn_test target)
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 120
         PROPERTIES TIMEOUT 300 ${ARG_PROPERTIES})
+    if(ARG_LOCKS)
+        # Read by CTest after the discovered tests (include files run in the
+        # order they were added), with the list kept whole.
+        set(locks_file ${CMAKE_CURRENT_BINARY_DIR}/${target}_locks.cmake)
+        file(WRITE ${locks_file}
+            "if(${target}_TESTS)\n"
+            "  set_tests_properties(\${${target}_TESTS} PROPERTIES RESOURCE_LOCK [==[${ARG_LOCKS}]==])\n"
+            "endif()\n")
+        set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${locks_file})
+    endif()
 endfunction()
