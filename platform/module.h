@@ -1,10 +1,11 @@
-// The program's own file name and the file search that tells whether a path
-// exists. Windows takes them from the system; the native build maps Windows
-// paths onto the POSIX file system (backslashes become slashes, a drive
-// letter such as "Z:" is dropped).
+// The program's own file name and resources, and the file search that tells
+// whether a path exists. Windows takes them from the system; the native build
+// maps Windows paths onto the POSIX file system (backslashes become slashes, a
+// drive letter such as "Z:" is dropped).
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/types.h"
 
@@ -52,3 +53,7 @@ void SetModuleFileNameForTesting(const char* path);
 // asks for the wide name); false with the last error set when it cannot be
 // had.
 bool ModuleFileNameUtf8(std::string& path);
+
+// The bytes of resource `id` of type `type` in the program's own file; empty
+// when it has none (always in the native build, whose programs carry none).
+std::string_view ModuleResource(int id, const char* type);

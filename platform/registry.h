@@ -3,6 +3,7 @@
 // in a store file of its own (platform/native/registry_*.cpp).
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "platform/types.h"
@@ -11,7 +12,6 @@
 #include <windows.h>
 #include <shlwapi.h>
 #else
-#include <string>
 
 struct HKEY__;
 using HKEY = HKEY__*;
@@ -83,12 +83,18 @@ inline constexpr char kRegistryFileVariable[] = "QN_REGISTRY_FILE";
 // does for a user without administrator rights; set to a key path below
 // HKEY_LOCAL_MACHINE, changes to that key and the keys beneath it fail.
 inline constexpr char kRegistryDenyMachineWritesVariable[] = "QN_REGISTRY_DENY_MACHINE_WRITES";
-
-// Why the last registry call could not read or write the store (file, line
-// and cause), for a person to read; empty when it could.
-std::string RegistryStoreProblem();
+// The same for deleting alone, as for a key whose access list grants writing
+// but not deleting: with "1" or a key path, deleting that key (or a tree
+// holding it) and opening it with the DELETE right fail with
+// ERROR_ACCESS_DENIED, while its values and subkeys can still be written.
+inline constexpr char kRegistryDenyMachineDeletesVariable[] = "QN_REGISTRY_DENY_MACHINE_DELETES";
 
 #endif
+
+// Why the last registry call could not read or write the native store (file,
+// line and cause), for a person to read; empty when it could, and always on
+// Windows, whose registry has no store file to name.
+std::string RegistryStoreProblem();
 
 // Writes `utf8` as a REG_SZ value whatever the ANSI code page: Windows stores
 // it as UTF-16 through the wide function, the native store keeps the bytes.

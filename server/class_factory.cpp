@@ -30,10 +30,9 @@ HRESULT TranslationEngineFactory::CreateInstance(IUnknown* outer, REFIID iid, vo
 
 HRESULT TranslationEngineFactory::LockServer(BOOL lock) {
     if (!lock) {
-        Module().Unlock();
-        return S_OK;
+        return Module().UnlockServer() ? S_OK : E_UNEXPECTED;
     }
-    return Module().Lock() ? S_OK : CO_E_SERVER_STOPPING;
+    return Module().LockServer() ? S_OK : CO_E_SERVER_STOPPING;
 }
 
 TranslationEngineFactory& TranslationEngineClassFactory() {

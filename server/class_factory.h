@@ -15,7 +15,8 @@ class TranslationEngineFactory final : public IClassFactory {
 
     // Refuses aggregation; a new engine holds the module lock for its life.
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override;
-    // TRUE takes the module lock, FALSE gives it back.
+    // TRUE takes the module lock, FALSE gives back one taken this way
+    // (E_UNEXPECTED when there is none, changing nothing).
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
 };
 

@@ -22,11 +22,37 @@ bool CExeModule::Lock() {
     return true;
 }
 
+bool CExeModule::LockServer() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) {
+        return false;
+    }
+    ++lockCount_;
+    ++serverLocks_;
+    used_ = true;
+    return true;
+}
+
+bool CExeModule::UnlockServer() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (serverLocks_ == 0) {
+            return false;
+        }
+        --serverLocks_;
+    }
+    Unlock();
+    return true;
+}
+
 LONG CExeModule::Unlock() {
     DWORD wake = 0;
     LONG count = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (lockCount_ == 0) {
+            return 0;  // an unmatched release: a count below 0 would read as idle
+        }
         count = --lockCount_;
         if (count == 0) {
             idleSince_ = Clock::now();
@@ -92,7 +118,10 @@ HRESULT CExeModule::RevokeClassObjects() {
 }
 
 CExeModule& Module() {
-    static CExeModule module;
+    static CExeModule module = [] {
+        const ServerLifetimes lifetimes = EffectiveServerLifetimes();
+        return CExeModule(lifetimes.shutdownDelay, lifetimes.unusedLifetime);
+    }();
     return module;
 }
 

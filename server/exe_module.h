@@ -8,18 +8,12 @@
 
 #include "platform/com.h"
 #include "platform/com_server.h"
+#include "server/server_lifetime.h"
 
 namespace server {
 
 class CExeModule {
   public:
-    // How long the count must stay at 0 before the server ends: a short grace
-    // after the last release, since a client between two activations or one
-    // holding the class factory comes back within it; and longer for a
-    // server that no client has used since it started.
-    static constexpr std::chrono::milliseconds kShutdownDelay{2000};
-    static constexpr std::chrono::milliseconds kUnusedLifetime{60000};
-
     explicit CExeModule(std::chrono::milliseconds shutdownDelay = kShutdownDelay,
                         std::chrono::milliseconds unusedLifetime = kUnusedLifetime)
         : shutdownDelay_(shutdownDelay), unusedLifetime_(unusedLifetime) {}
@@ -29,10 +23,17 @@ class CExeModule {
     void Init(DWORD mainThreadId);
 
     // Lock fails once the server is stopping: the caller then refuses with
-    // CO_E_SERVER_STOPPING. Unlock returns the new count.
+    // CO_E_SERVER_STOPPING. Unlock returns the new count, which never goes
+    // below 0.
     bool Lock();
     LONG Unlock();
     LONG LockCount() const;
+
+    // The class factory's LockServer: a lock like an engine's, also counted
+    // apart, so that an unlock without a lock of its own is refused (false)
+    // instead of dropping the hold of a live engine.
+    bool LockServer();
+    bool UnlockServer();
 
     // How long the serve loop may wait before TryStop: INFINITE while the
     // count is above 0, 0 once the count has been 0 for the delay.
@@ -56,6 +57,7 @@ class CExeModule {
     const std::chrono::milliseconds unusedLifetime_;
     mutable std::mutex mutex_;  // guards the count, the clock and the flags
     LONG lockCount_ = 0;
+    LONG serverLocks_ = 0;  // the part of lockCount_ that LockServer took
     bool used_ = false;
     bool stopping_ = false;
     Clock::time_point idleSince_ = Clock::now();

@@ -6,6 +6,7 @@
 #include "server/registration_steps.h"
 #include "server/registry_script.h"
 #include "server/registry_script_text.h"
+#include "text/exceptions.h"
 
 namespace server {
 namespace {
@@ -29,6 +30,8 @@ HRESULT RunScript(bool registerMode, std::string* failedKey) {
         return ApplyRegistryScript(script, registerMode, failedKey);
     } catch (const RegistryScriptError&) {
         return E_UNEXPECTED;
+    } catch (...) {
+        return HResultFromCaughtException();
     }
 }
 

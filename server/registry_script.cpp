@@ -246,18 +246,56 @@ LONG SetValue(HKEY key, const char* name, const ScriptValue& value) {
 struct Failure {
     std::string* key;
     void Note(const std::string& parentPath, const std::string& name) {
+        NoteKey(parentPath + "\\" + name);
+    }
+    void NoteKey(const std::string& path) {
         if (key != nullptr && key->empty()) {
-            *key = parentPath + "\\" + name;
+            *key = path;
         }
     }
 };
 
-// Whether every existing key the script would replace or write can be opened
-// for writing; a missing one is created beneath a key already checked.
+// The rights registering uses on an existing key: writing its values and
+// subkeys, and deleting it when the script replaces it wholesale.
+REGSAM RegisterRights(const ScriptKey& key) {
+    return key.removal == ScriptKey::Removal::ForceRemove ? kWriteAccess | DELETE : kWriteAccess;
+}
+
+// Whether every key beneath `key` can be deleted: replacing a key wholesale
+// deletes each one, those the script does not name included.
+HRESULT CheckDeletableTree(HKEY key, const std::string& path, Failure& failure) {
+    for (DWORD index = 0;; ++index) {
+        char name[1024];
+        DWORD size = sizeof name;
+        LONG status = RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) {
+            return S_OK;
+        }
+        if (status != ERROR_SUCCESS) {
+            failure.NoteKey(path);
+            return HRESULT_FROM_WIN32(status);
+        }
+        UniqueHkey child;
+        status = RegOpenKeyExA(key, name, 0, KEY_READ | DELETE, child.put());
+        if (status != ERROR_SUCCESS) {
+            failure.Note(path, name);
+            return HRESULT_FROM_WIN32(status);
+        }
+        const HRESULT hr = CheckDeletableTree(child.get(), path + "\\" + name, failure);
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+}
+
+// Whether registering can change every existing key the script touches with
+// the rights it will use; a missing key is created beneath one already
+// checked, and a replaced key's content is created afresh.
 HRESULT CheckWritable(HKEY parent, const std::string& parentPath, const ScriptKey& key,
                       Failure& failure) {
     UniqueHkey opened;
-    const LONG status = RegOpenKeyExA(parent, key.name.c_str(), 0, kWriteAccess, opened.put());
+    const LONG status =
+        RegOpenKeyExA(parent, key.name.c_str(), 0, RegisterRights(key), opened.put());
     if (status == ERROR_FILE_NOT_FOUND) {
         return S_OK;
     }
@@ -265,9 +303,12 @@ HRESULT CheckWritable(HKEY parent, const std::string& parentPath, const ScriptKe
         failure.Note(parentPath, key.name);
         return HRESULT_FROM_WIN32(status);
     }
+    const std::string path = parentPath + "\\" + key.name;
+    if (key.removal == ScriptKey::Removal::ForceRemove) {
+        return CheckDeletableTree(opened.get(), path, failure);
+    }
     for (const ScriptKey& subkey : key.subkeys) {
-        const HRESULT hr =
-            CheckWritable(opened.get(), parentPath + "\\" + key.name, subkey, failure);
+        const HRESULT hr = CheckWritable(opened.get(), path, subkey, failure);
         if (FAILED(hr)) {
             return hr;
         }
@@ -278,7 +319,12 @@ HRESULT CheckWritable(HKEY parent, const std::string& parentPath, const ScriptKe
 HRESULT Register(HKEY parent, const std::string& parentPath, const ScriptKey& key,
                  Failure& failure) {
     if (key.removal == ScriptKey::Removal::ForceRemove) {
-        SHDeleteKeyA(parent, key.name.c_str());
+        // A key that stays would keep stale values and subkeys.
+        const DWORD deleted = SHDeleteKeyA(parent, key.name.c_str());
+        if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) {
+            failure.Note(parentPath, key.name);
+            return HRESULT_FROM_WIN32(deleted);
+        }
     }
     UniqueHkey opened;
     LONG status = RegCreateKeyExA(parent, key.name.c_str(), 0, nullptr, 0, kWriteAccess, nullptr,

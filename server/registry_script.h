@@ -52,9 +52,11 @@ using ScriptVariables = std::map<std::string, std::string>;
 std::string ReplaceScriptVariables(std::string_view script, const ScriptVariables& variables);
 std::vector<ScriptRoot> ParseRegistryScript(std::string_view script);
 
-// Register mode: every existing key the script touches is first opened for
-// writing (a failure changes nothing), then ForceRemove keys are deleted with
-// their content and every key and value is written. Unregister mode: every key except NoRemove ones
+// Register mode: every existing key the script touches is first opened with
+// the rights registering uses (writing; deleting too for a ForceRemove key and
+// every key beneath it), so that a failure changes nothing; then ForceRemove
+// keys are deleted with their content (a key that cannot be deleted fails the
+// run) and every key and value is written. Unregister mode: every key except NoRemove ones
 // is removed (ForceRemove keys with their content, others once empty of
 // subkeys); NoRemove keys stay. Returns the first failure, or S_OK, and names
 // the key where it happened in `failedKey` (full root name first).

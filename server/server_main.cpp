@@ -1,7 +1,7 @@
 #include "server/server_main.h"
 
 #include <cstdio>
-#include <new>
+#include <exception>
 #include <string>
 
 #include "config/registry.h"
@@ -21,15 +21,6 @@ namespace {
 // "The configuration registry key could not be written."
 constexpr HRESULT kConfigureWriteFailed = HRESULT_FROM_WIN32(1013);
 
-// Why the registry store itself could not be used, when the platform can say.
-std::string StoreProblem() {
-#ifdef _WIN32
-    return {};
-#else
-    return RegistryStoreProblem();
-#endif
-}
-
 // An installation command that failed says what and where on stderr.
 HRESULT Report(const char* command, HRESULT result, const std::string& where) {
     if (SUCCEEDED(result)) {
@@ -41,15 +32,52 @@ HRESULT Report(const char* command, HRESULT result, const std::string& where) {
     std::fprintf(stderr, "%s failed (0x%08X)%s%s%s\n", command, static_cast<unsigned>(result),
                  where.empty() ? "" : ": cannot change ", where.c_str(),
                  classes ? " (stored under HKEY_LOCAL_MACHINE\\Software\\Classes)" : "");
-    const std::string problem = StoreProblem();
+    const std::string problem = RegistryStoreProblem();
     if (!problem.empty()) {
         std::fprintf(stderr, "%s: registry store: %s\n", command, problem.c_str());
     }
     return result;
 }
 
-// Serves until the module has stayed unlocked for its delay (or a WM_QUIT
-// arrives); returns the failure of publishing the class object.
+// The exception being handled as a line on stderr and the exit code
+// HResultFromCaughtException gives it: no command ends the process with an
+// exception. Call it only from inside a catch block.
+HRESULT ReportCaught(const char* command) noexcept {
+    const HRESULT hr = HResultFromCaughtException();
+    const unsigned code = static_cast<unsigned>(hr);
+    try {
+        try {
+            throw;
+        } catch (const QuillonException& error) {
+            std::fprintf(stderr, "%s failed (0x%08X): %s\n", command, code,
+                         error.Message().c_str());
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "%s failed (0x%08X): %s\n", command, code, error.what());
+        }
+    } catch (...) {
+        // Unknown, or no memory left to describe it: the code alone.
+        std::fprintf(stderr, "%s failed (0x%08X)\n", command, code);
+    }
+    return hr;
+}
+
+const char* CommandName(Command command) {
+    switch (command) {
+        case Command::UnregServer:
+            return "UnregServer";
+        case Command::RegServer:
+            return "RegServer";
+        case Command::Configure:
+            return "Configure";
+        case Command::Serve:
+            break;
+    }
+    return "Serving";
+}
+
+// Serves until the module has stayed unlocked for its delay; returns the
+// failure of publishing the class object or of the loop itself. A WM_QUIT
+// ends nothing: only the lock count decides when the server ends.
 HRESULT ServeUntilIdle() {
     // The thread's message queue exists before anything can post to it.
     MSG message;
@@ -60,6 +88,7 @@ HRESULT ServeUntilIdle() {
                      static_cast<unsigned>(hr));
         return hr;
     }
+    HRESULT result = S_OK;
     try {
         for (;;) {
             const DWORD wait = Module().MillisecondsUntilIdle();
@@ -69,22 +98,18 @@ HRESULT ServeUntilIdle() {
                 }
                 continue;
             }
-            MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLPOSTMESSAGE,
-                                        MWMO_INPUTAVAILABLE);
-            bool quit = false;
-            while (!quit && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-                quit = message.message == WM_QUIT;
+            MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLPOSTMESSAGE, MWMO_INPUTAVAILABLE);
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
                 DispatchMessageA(&message);
-            }
-            if (quit) {
-                break;
             }
         }
     } catch (...) {
-        // An exception out of a dispatched message ends the loop.
+        // An exception out of a dispatched message ends the server, which
+        // says so.
+        result = ReportCaught("Serving");
     }
     Module().RevokeClassObjects();
-    return S_OK;
+    return result;
 }
 
 }  // namespace
@@ -94,7 +119,7 @@ int RunConfigure() {
         Configure();
         // A store that cannot be read makes every engine look absent: say so
         // instead of reporting an empty walk as success.
-        const std::string problem = StoreProblem();
+        const std::string problem = RegistryStoreProblem();
         if (!problem.empty()) {
             std::fprintf(stderr, "Configure: registry store: %s\n", problem.c_str());
             return kConfigureWriteFailed;
@@ -105,17 +130,13 @@ int RunConfigure() {
                      "Configure: cannot open HKEY_LOCAL_MACHINE\\%s for writing "
                      "(administrator rights are needed)\n",
                      missing.Message().c_str());
-        const std::string problem = StoreProblem();
+        const std::string problem = RegistryStoreProblem();
         if (!problem.empty()) {
             std::fprintf(stderr, "Configure: registry store: %s\n", problem.c_str());
         }
         return kConfigureWriteFailed;
-    } catch (const QuillonException& error) {
-        std::fprintf(stderr, "Configure: %s\n", error.Message().c_str());
-        return E_FAIL;
-    } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "Configure: out of memory\n");
-        return E_OUTOFMEMORY;
+    } catch (...) {
+        return ReportCaught("Configure");
     }
 }
 
@@ -125,29 +146,35 @@ int RunServer() {
     Module().Init(GetCurrentThreadId());
 
     HRESULT exitCode = S_OK;
-    switch (ScanCommandLine(commandLine)) {
-        case Command::UnregServer: {
-            std::string where;
-            exitCode = Report("UnregServer", UnregisterServer(&where), where);
-            break;
-        }
-        case Command::RegServer: {
-            std::string where;
-            exitCode = Report("RegServer", RegisterServer(&where), where);
-            // Configure runs whatever the registration returned; its own
-            // failure shows in the exit code only when registration succeeded.
-            const int configured = RunConfigure();
-            if (SUCCEEDED(exitCode) && configured != 0) {
-                exitCode = configured;
+    const Command command = ScanCommandLine(commandLine);
+    try {
+        switch (command) {
+            case Command::UnregServer: {
+                std::string where;
+                exitCode = Report("UnregServer", UnregisterServer(&where), where);
+                break;
             }
-            break;
+            case Command::RegServer: {
+                std::string where;
+                exitCode = Report("RegServer", RegisterServer(&where), where);
+                // Configure runs whatever the registration returned; its own
+                // failure shows in the exit code only when registration
+                // succeeded.
+                const int configured = RunConfigure();
+                if (SUCCEEDED(exitCode) && configured != 0) {
+                    exitCode = configured;
+                }
+                break;
+            }
+            case Command::Configure:
+                exitCode = RunConfigure();
+                break;
+            case Command::Serve:
+                exitCode = ServeUntilIdle();
+                break;
         }
-        case Command::Configure:
-            exitCode = RunConfigure();
-            break;
-        case Command::Serve:
-            exitCode = ServeUntilIdle();
-            break;
+    } catch (...) {
+        exitCode = ReportCaught(CommandName(command));
     }
     CoUninitialize();
     return exitCode;

@@ -55,6 +55,8 @@ HRESULT HResultFromCaughtException() noexcept {
         throw;
     } catch (const HResultException& error) {
         return FAILED(error.Result()) ? error.Result() : E_FAIL;
+    } catch (const SystemErrorException& error) {
+        return error.Error() != 0 ? HRESULT_FROM_WIN32(error.Error()) : E_FAIL;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {

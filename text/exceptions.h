@@ -54,7 +54,8 @@ void ThrowIfFailed(HRESULT hr);
 
 // The one answer of a method at the COM boundary to the exception being
 // handled: an HResultException's failure code (E_FAIL when it carries a
-// success code), E_OUTOFMEMORY for std::bad_alloc, E_FAIL for anything else.
+// success code), a SystemErrorException's status as HRESULT_FROM_WIN32 (E_FAIL
+// for status 0), E_OUTOFMEMORY for std::bad_alloc, E_FAIL for anything else.
 // Call it only from inside a catch block.
 HRESULT HResultFromCaughtException() noexcept;
 

@@ -24,9 +24,8 @@ std::string Folded(std::string text) {
 // Ids of the processes running `exeName`.
 std::vector<DWORD> ProcessIds(const std::string& exeName) {
     std::vector<DWORD> ids;
-    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) {
-        snapshot.release();
+    UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
         return ids;
     }
     const std::string wanted = Folded(exeName);

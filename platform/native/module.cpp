@@ -206,3 +206,18 @@ BOOL FindClose(HANDLE find) {
     delete state;
     return TRUE;
 }
+
+// Native paths are bytes already: UTF-8 passes through.
+bool ModuleFileNameUtf8(std::string& path) {
+    char buffer[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+    if (length == 0 || length >= sizeof buffer) {
+        return false;
+    }
+    path.assign(buffer, length);
+    return true;
+}
+
+std::string_view ModuleResource(int /*id*/, const char* /*type*/) {
+    return {};
+}

@@ -6,10 +6,10 @@
 #include "platform/registry.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -99,39 +99,72 @@ bool Resolve(HKEY key, Location& out) {
     return true;
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
+// What a denial variable covers under HKEY_LOCAL_MACHINE.
+struct Denial {
+    bool all = false;
+    std::vector<std::string> key;  // when not all: this key and everything below it
+};
 
-// Whether changing the key at `path` under HKEY_LOCAL_MACHINE is denied: all
-// of them, or (the variable names a key) that key and everything below it.
-bool ChangeDenied(Hive hive, const std::vector<std::string>& path) {
-    const char* value = std::getenv(kRegistryDenyMachineWritesVariable);
-    if (hive != Hive::LocalMachine || value == nullptr || *value == '\0' ||
-        std::strcmp(value, "0") == 0) {
-        return false;
+// Reads `variable`: unset, empty or "0" denies nothing, "1" everything under
+// HKEY_LOCAL_MACHINE, anything else names a key path below it.
+std::optional<Denial> ReadDenial(const char* variable) {
+    const char* value = std::getenv(variable);
+    if (value == nullptr || *value == '\0' || std::strcmp(value, "0") == 0) {
+        return std::nullopt;
     }
+    Denial denial;
     if (std::strcmp(value, "1") == 0) {
-        return true;
+        denial.all = true;
+        return denial;
     }
-    std::vector<std::string> denied;
     for (std::string_view rest(value); !rest.empty();) {
         const std::size_t end = std::min(rest.find('\\'), rest.size());
         if (end > 0) {
-            denied.emplace_back(rest.substr(0, end));
+            denial.key.emplace_back(rest.substr(0, end));
         }
         rest.remove_prefix(std::min(end + 1, rest.size()));
     }
-    return path.size() >= denied.size() &&
-           std::equal(denied.begin(), denied.end(), path.begin(), SameName);
+    return denial;
+}
+
+// Whether `inner` is `outer` or lies below it.
+bool IsAtOrBelow(const std::vector<std::string>& inner, const std::vector<std::string>& outer) {
+    return inner.size() >= outer.size() &&
+           std::equal(outer.begin(), outer.end(), inner.begin(),
+                      [](const std::string& a, const std::string& b) {
+                          return native_registry::NamesEqual(a, b);
+                      });
+}
+
+// Whether changing the key at `path` under HKEY_LOCAL_MACHINE is denied.
+bool ChangeDenied(Hive hive, const std::vector<std::string>& path) {
+    if (hive != Hive::LocalMachine) {
+        return false;
+    }
+    const std::optional<Denial> denial = ReadDenial(kRegistryDenyMachineWritesVariable);
+    return denial && (denial->all || IsAtOrBelow(path, denial->key));
 }
 
 bool ChangeDenied(const Location& at) {
     return ChangeDenied(at.hive, at.path);
+}
+
+// Whether deleting the key at `path` is denied, by a denial of changes or
+// of deletes: for the key itself, or, when `withSubkeys`, for any key beneath
+// it (deleting a tree deletes each of its keys).
+bool DeleteDenied(Hive hive, const std::vector<std::string>& path, bool withSubkeys) {
+    if (hive != Hive::LocalMachine) {
+        return false;
+    }
+    for (const char* variable :
+         {kRegistryDenyMachineWritesVariable, kRegistryDenyMachineDeletesVariable}) {
+        const std::optional<Denial> denial = ReadDenial(variable);
+        if (denial && (denial->all || IsAtOrBelow(path, denial->key) ||
+                       (withSubkeys && IsAtOrBelow(denial->key, path)))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Splits a subkey path at backslashes. Empty pieces (doubled or trailing
@@ -248,7 +281,7 @@ LONG DeleteKey(HKEY key, LPCSTR subKey, bool recursive) {
     if (target.empty()) {
         return Status(ERROR_ACCESS_DENIED);  // a hive itself
     }
-    if (ChangeDenied(at.hive, target)) {
+    if (DeleteDenied(at.hive, target, recursive)) {
         return Status(ERROR_ACCESS_DENIED);
     }
     return native_registry::UpdateStore([&](Tree& tree, bool& changed) -> LONG {
@@ -295,6 +328,9 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM access, PH
     if ((access & kChangingRights) != 0 && ChangeDenied(at.hive, path)) {
         return Status(ERROR_ACCESS_DENIED);
     }
+    if ((access & DELETE) != 0 && DeleteDenied(at.hive, path, false)) {
+        return Status(ERROR_ACCESS_DENIED);
+    }
     *result = NewHandle(at.hive, path, access);
     return ERROR_SUCCESS;
 }
@@ -320,6 +356,9 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyCla
     }
     access = ExpandGenericRights(access);
     if ((access & kChangingRights) != 0 && ChangeDenied(at.hive, Joined(at.path, names))) {
+        return Status(ERROR_ACCESS_DENIED);
+    }
+    if ((access & DELETE) != 0 && DeleteDenied(at.hive, Joined(at.path, names), false)) {
         return Status(ERROR_ACCESS_DENIED);
     }
     bool lastCreated = false;
@@ -508,4 +547,11 @@ LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWOR
 
 std::string RegistryStoreProblem() {
     return native_registry::LastStoreProblem();
+}
+
+// The store keeps bytes: UTF-8 passes through.
+LONG RegSetUtf8StringValue(HKEY key, LPCSTR valueName, std::string_view utf8) {
+    const std::string text(utf8);
+    return RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>(text.size() + 1));
 }

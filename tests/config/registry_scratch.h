@@ -39,6 +39,7 @@ class ScratchRegistry {
         std::filesystem::create_directories(folder_);
         setenv(kRegistryFileVariable, StoreFile().c_str(), 1);
         unsetenv(kRegistryDenyMachineWritesVariable);
+        unsetenv(kRegistryDenyMachineDeletesVariable);
 #endif
         Cleanup(HKEY_CURRENT_USER, UserPath());
         Cleanup(HKEY_LOCAL_MACHINE, MachinePath());
@@ -52,6 +53,7 @@ class ScratchRegistry {
         DeleteIfEmpty(HKEY_LOCAL_MACHINE, "Software\\QnTests");
 #ifndef _WIN32
         unsetenv(kRegistryDenyMachineWritesVariable);
+        unsetenv(kRegistryDenyMachineDeletesVariable);
         unsetenv(kRegistryFileVariable);
         std::error_code ignored;
         std::filesystem::remove_all(folder_, ignored);

@@ -25,8 +25,9 @@ void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
 }
 
 enum class Store {
-    WritesDenied,  // readable, but this user may not change HKEY_LOCAL_MACHINE
-    Unreadable,    // the file is not a store (torn, overwritten)
+    WritesDenied,   // readable, but this user may not change HKEY_LOCAL_MACHINE
+    DeletesDenied,  // writable, but no key under HKEY_LOCAL_MACHINE may be deleted
+    Unreadable,     // the file is not a store (torn, overwritten)
 };
 
 struct CommandCase {
@@ -42,6 +43,7 @@ class ConfigureFaults : public ::testing::TestWithParam<CommandCase> {
                  ("qn-faults-" + std::to_string(::getpid()) + "-" + GetParam().name + ".reg");
         ::setenv(kRegistryFileVariable, store_.c_str(), 1);
         ::unsetenv(kRegistryDenyMachineWritesVariable);
+        ::unsetenv(kRegistryDenyMachineDeletesVariable);
         // A registered server whose engines already carry "Suppress".
         const ProcessResult registered = RunProcess(QN_SERVER_EXE, "/RegServer");
         ASSERT_EQ(registered.exitCode, 0) << registered.errorOutput;
@@ -50,6 +52,7 @@ class ConfigureFaults : public ::testing::TestWithParam<CommandCase> {
 
     void TearDown() override {
         ::unsetenv(kRegistryDenyMachineWritesVariable);
+        ::unsetenv(kRegistryDenyMachineDeletesVariable);
         ::unsetenv(kRegistryFileVariable);
         for (const char* suffix : {"", ".lock", ".tmp"}) {
             std::filesystem::remove(store_.string() + suffix);
@@ -63,6 +66,8 @@ TEST_P(ConfigureFaults, EndsWithAMessageAndAFailureCodeAndLosesNothing) {
     const CommandCase& c = GetParam();
     if (c.store == Store::WritesDenied) {
         ::setenv(kRegistryDenyMachineWritesVariable, "1", 1);
+    } else if (c.store == Store::DeletesDenied) {
+        ::setenv(kRegistryDenyMachineDeletesVariable, "1", 1);
     } else {
         // What a writer that died half-way would leave, followed by noise.
         const std::string whole = ReadBytes(store_);
@@ -73,7 +78,7 @@ TEST_P(ConfigureFaults, EndsWithAMessageAndAFailureCodeAndLosesNothing) {
     const ProcessResult result = RunProcess(QN_SERVER_EXE, c.command);
 
     EXPECT_NE(result.exitCode, 0) << "a failure reported as success";
-    if (c.store == Store::WritesDenied) {
+    if (c.store != Store::Unreadable) {
         // Names the root it could not change.
         EXPECT_NE(result.errorOutput.find("HKEY_LOCAL_MACHINE"), std::string::npos)
             << "message: '" << result.errorOutput << "'";
@@ -93,6 +98,7 @@ void PrintTo(const CommandCase& c, std::ostream* out) {
 const CommandCase kCases[] = {
     {"ConfigureWithoutWriteRights", "/Configure", Store::WritesDenied},
     {"RegServerWithoutWriteRights", "/RegServer", Store::WritesDenied},
+    {"RegServerWithoutDeleteRights", "/RegServer", Store::DeletesDenied},
     {"UnregServerWithoutWriteRights", "/UnregServer", Store::WritesDenied},
     {"ConfigureWithUnreadableStore", "/Configure", Store::Unreadable},
     {"RegServerWithUnreadableStore", "/RegServer", Store::Unreadable},

@@ -37,7 +37,10 @@ std::string WindowsPath(std::string unixPath) {
 
 int ProcessCount(const char* exeName) {
     int count = 0;
-    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
+        return -1;  // cannot tell: never reads as "none left"
+    }
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(snapshot.get(), &entry); more;
@@ -51,7 +54,7 @@ int ProcessCount(const char* exeName) {
 // was never used, ends by itself after a minute.
 bool WaitUntilGone(const char* exeName) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
-    while (ProcessCount(exeName) > 0 && std::chrono::steady_clock::now() < deadline) {
+    while (ProcessCount(exeName) != 0 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return ProcessCount(exeName) == 0;
@@ -68,8 +71,8 @@ class Host {
         GetTempFileNameA(folder, "qnh", 0, file);
         outputPath_ = file;
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        UniqueHandle output(CreateFileA(file, GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueFileHandle output(CreateFileA(file, GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
@@ -81,7 +84,7 @@ class Host {
         PROCESS_INFORMATION started = {};
         if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                            &startup, &started)) {
-            CloseHandle(started.hThread);
+            const UniqueHandle thread(started.hThread);
             process_.reset(started.hProcess);
         }
     }
@@ -138,14 +141,15 @@ TEST_F(WineLoad, FourHostProcessesShareOneServerThatExitsAfterTheLast) {
     ASSERT_TRUE(active);
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::unique_ptr<Host>> hosts;
-    hosts.push_back(std::make_unique<Host>("0 " + std::to_string(kJobsPerHost) + " " + activeEvent));
+    hosts.push_back(
+        std::make_unique<Host>("0 " + std::to_string(kJobsPerHost) + " " + activeEvent));
     ASSERT_TRUE(hosts[0]->Process());
     HANDLE firstSignals[2] = {active.get(), hosts[0]->Process()};
     ASSERT_EQ(WaitForMultipleObjects(2, firstSignals, FALSE, kHostGuardMs), WAIT_OBJECT_0)
         << "the first host ended or hung before its engine was active: " << hosts[0]->Output();
     for (int number = 1; number < kHosts; ++number) {
-        hosts.push_back(std::make_unique<Host>(std::to_string(number) + " " +
-                                               std::to_string(kJobsPerHost)));
+        hosts.push_back(
+            std::make_unique<Host>(std::to_string(number) + " " + std::to_string(kJobsPerHost)));
         ASSERT_TRUE(hosts.back()->Process());
     }
     EXPECT_EQ(ProcessCount(serverExe.c_str()), 1);
@@ -188,10 +192,10 @@ TEST_F(WineLoad, HostsActivatingAndReleasingInTightLoopsAreAllServed) {
     ASSERT_TRUE(active);
     std::vector<std::unique_ptr<Host>> hosts;
     for (int number = 0; number < kChurnHosts; ++number) {
-        std::string arguments = "--churn " + std::to_string(number) + " " +
-                                std::to_string(kActivations);
-        hosts.push_back(std::make_unique<Host>(number == 0 ? arguments + " " + activeEvent
-                                                           : arguments));
+        std::string arguments =
+            "--churn " + std::to_string(number) + " " + std::to_string(kActivations);
+        hosts.push_back(
+            std::make_unique<Host>(number == 0 ? arguments + " " + activeEvent : arguments));
         ASSERT_TRUE(hosts.back()->Process());
         if (number == 0) {
             HANDLE firstSignals[2] = {active.get(), hosts[0]->Process()};

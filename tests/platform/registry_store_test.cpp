@@ -360,6 +360,29 @@ TEST_F(RegistryStoreTest, DeniedMachineWritesFailWhileReadsAndUserWritesWork) {
     EXPECT_EQ(RegSetValueExA(existing.get(), "V", 0, REG_BINARY, data, 1), ERROR_SUCCESS);
 }
 
+// Deleting alone can be denied: the key and any tree that holds it stay,
+// while its values and subkeys can still be written.
+TEST_F(RegistryStoreTest, DeniedDeletesKeepTheKeyAndEveryTreeHoldingIt) {
+    UniqueHkey kept = CreateKey(HKEY_LOCAL_MACHINE, "Software\\Tree\\Kept");
+    UniqueHkey other = CreateKey(HKEY_LOCAL_MACHINE, "Software\\Tree\\Other");
+    setenv(kRegistryDenyMachineDeletesVariable, "Software\\Tree\\Kept", 1);
+    const BYTE data[] = {1};
+    UniqueHkey key;
+    EXPECT_EQ(
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tree\\Kept", 0, KEY_READ | DELETE, key.put()),
+        static_cast<LONG>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Tree"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Tree\\Kept"),
+              static_cast<LONG>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(RegSetValueExA(kept.get(), "V", 0, REG_BINARY, data, 1), ERROR_SUCCESS);
+    EXPECT_EQ(RegCreateKeyExA(kept.get(), "Sub", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                              key.put(), nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Tree\\Other"), ERROR_SUCCESS);
+    unsetenv(kRegistryDenyMachineDeletesVariable);
+    EXPECT_EQ(SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Tree"), ERROR_SUCCESS);
+}
+
 TEST_F(RegistryStoreTest, HandlesAreCheckedAndTheirRightsEnforced) {
     UniqueHkey key = CreateKey(HKEY_CURRENT_USER, "Software\\Rights");
     HKEY closed = nullptr;

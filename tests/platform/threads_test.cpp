@@ -250,4 +250,7 @@ TEST(UniqueHandle, ClosesOnceWhenResetOrDestroyed) {
         released = keeper.release();
     }
     EXPECT_TRUE(CloseHandle(released));  // release() left it open
+
+    // Where failure is INVALID_HANDLE_VALUE, a failed call owns nothing.
+    EXPECT_FALSE(UniqueFileHandle(INVALID_HANDLE_VALUE));
 }

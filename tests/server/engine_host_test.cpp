@@ -16,6 +16,7 @@
 
 #include "platform/com_ptr.h"
 #include "platform/com_server.h"
+#include "platform/unique_handle.h"
 #include "platform/wide.h"
 #include "server/engine_interface.h"
 #include "server/guids.h"
@@ -103,22 +104,24 @@ std::string WhyNotServed(const std::string& server) {
 
 int ServerProcessCount() {
     int count = 0;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
+        return -1;  // cannot tell: never reads as "none left"
+    }
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more;
-         more = Process32Next(snapshot, &entry)) {
+    for (BOOL more = Process32First(snapshot.get(), &entry); more;
+         more = Process32Next(snapshot.get(), &entry)) {
         if (std::string(entry.szExeFile) == "Vorla Hybrid Engine.exe") {
             ++count;
         }
     }
-    CloseHandle(snapshot);
     return count;
 }
 
 bool WaitForNoServer() {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (ServerProcessCount() > 0 && std::chrono::steady_clock::now() < deadline) {
+    while (ServerProcessCount() != 0 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return ServerProcessCount() == 0;

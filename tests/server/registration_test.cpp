@@ -80,6 +80,7 @@ class RegistrationTest : public ::testing::Test {
         // A store of our own, so the test never touches the user's.
         setenv(kRegistryFileVariable, (scratch_ / "registry.reg").c_str(), 1);
         unsetenv(kRegistryDenyMachineWritesVariable);
+        unsetenv(kRegistryDenyMachineDeletesVariable);
         // The store starts with the keys a Windows machine has.
         for (const char* path : {"Software"}) {
             HKEY key = nullptr;
@@ -301,7 +302,8 @@ TEST_F(RegistrationTest, ConfigureAloneLeavesTheClassRegistrationUntouched) {
 }
 
 // "/RegServer /foo" starts the server instead; under Wine it publishes its
-// class object, no client comes, and it ends by itself after a minute.
+// class object, no client comes, and it ends by itself once its unused
+// lifetime has passed (seconds under the tests' override).
 TEST_F(RegistrationTest, SwitchFollowedByAnotherSwitchServesAndAnUnusedServerEnds) {
     const ProcessResult result = Run("/RegServer /foo");
 #ifdef _WIN32
@@ -341,23 +343,40 @@ TEST_F(RegistrationTest, AServerInAFolderOfAnyNameRegistersItsWholePath) {
 #endif
 
 #ifndef _WIN32
-// A key the registration may not write, late in the script, stops it before
-// anything changes: the earlier registration stays whole.
-TEST_F(RegistrationTest, AKeyThatCannotBeWrittenLeavesTheEarlierRegistrationWhole) {
-    ASSERT_EQ(Run("/RegServer").exitCode, 0);
-    Registry(HKEY_CLASSES_ROOT, kClassKey).WriteString("Marker", "kept");
+// A key the registration may not change as it would, late in the script,
+// stops it before anything changes: the earlier registration stays whole.
+// Replacing the class key wholesale deletes every key beneath it, a stale one
+// the script does not name included.
+TEST_F(RegistrationTest, AKeyThatCannotBeChangedLeavesTheEarlierRegistrationWhole) {
     const EngineEntry& last = kEngines[std::size(kEngines) - 1];
-    const std::string denied = std::string(server::kEnginesKeyPath) + "\\" + last.name;
-    setenv(kRegistryDenyMachineWritesVariable, denied.c_str(), 1);
-    const ProcessResult result = Run("/RegServer");
-    unsetenv(kRegistryDenyMachineWritesVariable);
+    struct Case {
+        const char* variable;
+        std::string deniedKey;  // below HKEY_LOCAL_MACHINE
+        std::string named;      // in the message
+    };
+    const Case cases[] = {
+        {kRegistryDenyMachineWritesVariable,
+         std::string(server::kEnginesKeyPath) + "\\" + last.name, last.name},
+        {kRegistryDenyMachineDeletesVariable, "Software\\Classes\\" + kClassKey + "\\Stale",
+         kClassKey + "\\Stale"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Run("/RegServer").exitCode, 0);
+        Registry(HKEY_CLASSES_ROOT, kClassKey).WriteString("Marker", "kept");
+        Registry(HKEY_CLASSES_ROOT, kClassKey + "\\Stale").WriteString("Marker", "kept");
+        setenv(c.variable, c.deniedKey.c_str(), 1);
+        const ProcessResult result = Run("/RegServer");
+        unsetenv(c.variable);
 
-    EXPECT_NE(result.exitCode, 0);
-    EXPECT_NE(result.errorOutput.find(last.name), std::string::npos) << result.errorOutput;
-    EXPECT_EQ(Registry(HKEY_CLASSES_ROOT, kClassKey).GetString("Marker", "replaced"), "kept");
-    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, kClassKey + "\\LocalServer32").front(), '"');
-    EXPECT_EQ(Registry(HKEY_LOCAL_MACHINE, server::kEnginesKeyPath).SubKeyNames().size(),
-              std::size(kEngines));
+        EXPECT_NE(result.exitCode, 0) << c.variable;
+        EXPECT_NE(result.errorOutput.find(c.named), std::string::npos) << result.errorOutput;
+        EXPECT_EQ(Registry(HKEY_CLASSES_ROOT, kClassKey).GetString("Marker", "replaced"), "kept")
+            << c.variable;
+        EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, kClassKey + "\\LocalServer32").front(), '"');
+        EXPECT_EQ(Registry(HKEY_LOCAL_MACHINE, server::kEnginesKeyPath).SubKeyNames().size(),
+                  std::size(kEngines));
+        Registry(HKEY_CLASSES_ROOT, kClassKey).DeleteKey("Stale");
+    }
 }
 
 // Without write rights under HKEY_LOCAL_MACHINE, Configure names the key it

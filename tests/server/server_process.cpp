@@ -1,5 +1,7 @@
 #include "tests/server/server_process.h"
 
+#include "platform/unique_handle.h"
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -34,31 +36,30 @@ ProcessResult RunProcess(const std::string& serverPath, const std::string& argum
     GetTempPathA(MAX_PATH, tempDir);
     GetTempFileNameA(tempDir, "qn", 0, errorPath);
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE errorFile = CreateFileA(errorPath, GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    UniqueFileHandle errorFile(CreateFileA(errorPath, GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = errorFile;
+    startup.hStdError = errorFile.get();
     // UTF-8, so that a program in a folder of any name can be started.
     const std::string utf8 = "\"" + serverPath + "\" " + arguments;
     std::wstring commandLine(utf8.size() + 1, L'\0');
-    commandLine.resize(static_cast<std::size_t>(
-        MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, commandLine.data(),
-                            static_cast<int>(commandLine.size()))));
+    commandLine.resize(static_cast<std::size_t>(MultiByteToWideChar(
+        CP_UTF8, 0, utf8.c_str(), -1, commandLine.data(), static_cast<int>(commandLine.size()))));
     PROCESS_INFORMATION process = {};
     if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                        &startup, &process)) {
-        WaitForSingleObject(process.hProcess, INFINITE);
+        const UniqueHandle thread(process.hThread);
+        const UniqueHandle child(process.hProcess);
+        WaitForSingleObject(child.get(), INFINITE);
         DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
+        GetExitCodeProcess(child.get(), &code);
         result.exitCode = static_cast<int>(code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
     }
-    CloseHandle(errorFile);
+    errorFile.reset();  // closed before it is read
     result.errorOutput = ReadFile(errorPath);
     DeleteFileA(errorPath);
     return result;

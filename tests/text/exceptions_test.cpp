@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
+
 #include "text/ui_language.h"
 
 namespace {
@@ -63,6 +66,31 @@ TEST(Exceptions, SystemErrorKeepsItsParts) {
     const SystemErrorException error("CreateEvent", 1450);
     EXPECT_EQ(error.Function(), "CreateEvent");
     EXPECT_EQ(error.Error(), 1450u);
+}
+
+// What a COM method answers for each kind of exception it catches.
+TEST(Exceptions, CaughtExceptionsBecomeTheirHResult) {
+    struct Case {
+        const char* name;
+        std::function<void()> raise;
+        std::uint32_t expected;
+    };
+    const Case cases[] = {
+        {"failure code", [] { throw HResultException(E_NOINTERFACE); }, 0x80004002u},
+        {"success code", [] { throw HResultException(S_FALSE); }, 0x80004005u},
+        {"system error", [] { throw SystemErrorException("RegSetValueExA", 5); }, 0x80070005u},
+        {"system error 0", [] { throw SystemErrorException("", 0); }, 0x80004005u},
+        {"string", [] { throw StringException("text"); }, 0x80004005u},
+        {"out of memory", [] { throw std::bad_alloc(); }, 0x8007000Eu},
+        {"foreign", [] { throw 7; }, 0x80004005u},
+    };
+    for (const Case& c : cases) {
+        const HRESULT hr = CallGuarded([&]() -> HRESULT {
+            c.raise();
+            return S_OK;
+        });
+        EXPECT_EQ(static_cast<std::uint32_t>(hr), c.expected) << c.name;
+    }
 }
 
 }  // namespace
