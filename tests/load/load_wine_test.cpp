@@ -21,6 +21,7 @@
 #include "platform/unique_handle.h"
 #include "tests/load/load_jobs.h"
 #include "tests/load/recording_relay.h"
+#include "tests/server/server_end_guard.h"
 #include "tests/server/server_process.h"
 #include "tools/backend/test_backend.h"
 
@@ -51,9 +52,9 @@ int ProcessCount(const char* exeName) {
 }
 
 // A server that two activations at the same moment started twice, and that
-// was never used, ends by itself after a minute.
+// was never used, ends by itself after its unused lifetime.
 bool WaitUntilGone(const char* exeName) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    const auto deadline = std::chrono::steady_clock::now() + ServerEndGuard();
     while (ProcessCount(exeName) != 0 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

@@ -21,6 +21,7 @@
 #include "server/engine_interface.h"
 #include "server/guids.h"
 #include "tests/server/host_objects.h"
+#include "tests/server/server_end_guard.h"
 #include "tests/server/server_process.h"
 #include "tools/backend/test_backend.h"
 
@@ -120,7 +121,7 @@ int ServerProcessCount() {
 }
 
 bool WaitForNoServer() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    const auto deadline = std::chrono::steady_clock::now() + ServerEndGuard();
     while (ServerProcessCount() != 0 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
