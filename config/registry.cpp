@@ -60,7 +60,8 @@ std::string Registry_Base::GetString(const std::string& name, const char* defaul
     return defaultValue != nullptr ? std::string(defaultValue) : std::string();
 }
 
-Registry::Registry(HKEY root, std::string path) : root_(root), path_(std::move(path)) {}
+Registry::Registry(HKEY root, std::string path, REGSAM view)
+    : root_(root), view_(view), path_(std::move(path)) {}
 
 Registry::~Registry() = default;
 
@@ -74,7 +75,7 @@ bool Registry::OpenForReading() {
         return true;
     }
     UniqueHkey key;
-    if (RegOpenKeyExA(root_, path_.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(root_, path_.c_str(), 0, KEY_READ | view_, key.put()) != ERROR_SUCCESS) {
         return false;
     }
     handle_ = std::move(key);
@@ -100,9 +101,9 @@ void Registry::OpenForWriting() {
         }
         UniqueHkey key;
         const LONG status =
-            i == 0 ? RegOpenKeyExA(parent, parts[i].c_str(), 0, kWriteAccess, key.put())
-                   : RegCreateKeyExA(parent, parts[i].c_str(), 0, nullptr, 0, kWriteAccess, nullptr,
-                                     key.put(), nullptr);
+            i == 0 ? RegOpenKeyExA(parent, parts[i].c_str(), 0, kWriteAccess | view_, key.put())
+                   : RegCreateKeyExA(parent, parts[i].c_str(), 0, nullptr, 0, kWriteAccess | view_,
+                                     nullptr, key.put(), nullptr);
         if (status != ERROR_SUCCESS) {
             break;
         }
@@ -311,6 +312,6 @@ std::vector<std::string> Registry::SubKeyNames() {
 }
 
 SubKey::SubKey(const Registry& parent, const std::string& child)
-    : Registry(parent.Root(), parent.Path() + "\\" + child) {}
+    : Registry(parent.Root(), parent.Path() + "\\" + child, parent.View()) {}
 
 SubKey::~SubKey() = default;

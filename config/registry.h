@@ -70,12 +70,15 @@ class Registry_Base {
 // for reads and listings, with create rights for the first write or delete.
 class Registry : public Registry_Base {
   public:
-    Registry(HKEY root, std::string path);
+    // `view` (KEY_WOW64_64KEY or KEY_WOW64_32KEY) picks the registry view of
+    // one width on Windows; 0 is the view of the program's own width.
+    Registry(HKEY root, std::string path, REGSAM view = 0);
     ~Registry() override;
     Registry(const Registry&) = delete;
     Registry& operator=(const Registry&) = delete;
 
     HKEY Root() const { return root_; }
+    REGSAM View() const { return view_; }
     const std::string& Path() const { return path_; }
     bool IsOpen() const { return static_cast<bool>(handle_); }
     bool IsWritable() const { return writable_; }
@@ -105,6 +108,7 @@ class Registry : public Registry_Base {
     std::vector<std::string> ListValueNames(const std::string* prefix);
 
     HKEY root_;
+    REGSAM view_ = 0;
     UniqueHkey handle_;
     std::string path_;
     bool writable_ = false;

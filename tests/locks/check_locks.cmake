@@ -13,7 +13,9 @@ set(rules
     "/test_demo_script =registry,backend_port_11000"
     "/package_test\\.sh =registry,backend_port_11000"
     "/test_load\\.exe =registry,backend_port_11000"
+    "/test_bridge_wine\\.exe =registry,backend_port_11000"
     "/test_config\\.exe =registry"
+    "/test_bridge_configure(\\.exe)? =registry"
     "/test_tools_fixed_port(\\.exe)? =backend_port_11000"
     # in process on free ports, or a scratch registry store of their own
     "/test_load =-"
