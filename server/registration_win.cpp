@@ -1,5 +1,6 @@
 #include "server/registration_steps.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -19,18 +20,110 @@
 namespace server {
 namespace {
 
+// "TypeLib\{LIBID}\<major>.<minor>", the version in hexadecimal as the system
+// writes it.
+std::string VersionKey(const TLIBATTR& attributes) {
+    char version[16];
+    std::snprintf(version, sizeof version, "%x.%x", attributes.wMajorVerNum,
+                  attributes.wMinorVerNum);
+    return "TypeLib\\" + GuidToRegistryString(attributes.guid) + "\\" + version;
+}
+
 // "TypeLib\{LIBID}\<major>.<minor>\0\win32" (or win64) of a library.
 std::string NeutralLocaleKey(ITypeLib& library) {
     TLIBATTR* attributes = nullptr;
     if (FAILED(library.GetLibAttr(&attributes))) {
         return {};
     }
-    const std::string key = "TypeLib\\" + GuidToRegistryString(attributes->guid) + "\\" +
-                            std::to_string(attributes->wMajorVerNum) + "." +
-                            std::to_string(attributes->wMinorVerNum) + "\\0\\" +
-                            (attributes->syskind == SYS_WIN64 ? "win64" : "win32");
+    const std::string key =
+        VersionKey(*attributes) + "\\0\\" + (attributes->syskind == SYS_WIN64 ? "win64" : "win32");
     library.ReleaseTLibAttr(attributes);
     return key;
+}
+
+// A key that is already gone counts as deleted.
+HRESULT DeleteTree(HKEY parent, const std::string& subKey) {
+    const DWORD status = SHDeleteKeyA(parent, subKey.c_str());
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK
+                                                                     : HRESULT_FROM_WIN32(status);
+}
+
+// Deletes Interface\{IID} in one registry view when its TypeLib value names
+// `libid`: an interface another library describes is not ours to remove.
+HRESULT DeleteInterfaceKey(REGSAM view, const GUID& iid, const GUID& libid) {
+    const std::string iidKey = GuidToRegistryString(iid);
+    UniqueHkey interfaces;
+    LONG status = RegOpenKeyExA(HKEY_CLASSES_ROOT, "Interface", 0, KEY_READ | KEY_WRITE | view,
+                                interfaces.put());
+    if (status == ERROR_SUCCESS) {
+        char text[64] = {};
+        DWORD size = sizeof text;
+        status = RegGetValueA(interfaces.get(), (iidKey + "\\TypeLib").c_str(), nullptr,
+                              RRF_RT_REG_SZ, nullptr, text, &size);
+        GUID named{};
+        if (status == ERROR_SUCCESS && GuidFromRegistryString(text, named) &&
+            IsEqualGUID(named, libid)) {
+            return DeleteTree(interfaces.get(), iidKey);
+        }
+    }
+    // Not registered in this view, or a value longer than any identifier.
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND || status == ERROR_MORE_DATA
+               ? S_OK
+               : HRESULT_FROM_WIN32(status);
+}
+
+// What registering the library wrote, removed without the registered file,
+// which the system's own unregistration reads: the interface keys naming the
+// library in both views (the system writes both), the version key, and the
+// library's key once nothing else is left in it.
+HRESULT RemoveTypeLibraryKeys(ITypeLib& library, const TLIBATTR& attributes) {
+    const UINT count = library.GetTypeInfoCount();
+    for (UINT index = 0; index < count; ++index) {
+        TYPEKIND kind{};
+        if (FAILED(library.GetTypeInfoType(index, &kind)) ||
+            (kind != TKIND_INTERFACE && kind != TKIND_DISPATCH)) {
+            continue;
+        }
+        ComPtr<ITypeInfo> info;
+        HRESULT hr = library.GetTypeInfo(index, info.put());
+        TYPEATTR* typeAttributes = nullptr;
+        if (SUCCEEDED(hr)) {
+            hr = info->GetTypeAttr(&typeAttributes);
+        }
+        if (FAILED(hr)) {
+            return hr;
+        }
+        const GUID iid = typeAttributes->guid;
+        info->ReleaseTypeAttr(typeAttributes);
+        for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+            hr = DeleteInterfaceKey(view, iid, attributes.guid);
+            if (FAILED(hr)) {
+                return hr;
+            }
+        }
+    }
+    HRESULT hr = DeleteTree(HKEY_CLASSES_ROOT, VersionKey(attributes));
+    if (FAILED(hr)) {
+        return hr;
+    }
+    const std::string libraryKey = "TypeLib\\" + GuidToRegistryString(attributes.guid);
+    UniqueHkey key;
+    LONG status = RegOpenKeyExA(HKEY_CLASSES_ROOT, libraryKey.c_str(), 0, KEY_READ, key.put());
+    if (status == ERROR_FILE_NOT_FOUND) {
+        return S_OK;
+    }
+    DWORD subKeys = 0;
+    DWORD values = 0;
+    if (status == ERROR_SUCCESS) {
+        status = RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
+                                  &values, nullptr, nullptr, nullptr, nullptr);
+    }
+    if (status == ERROR_SUCCESS && subKeys == 0 && values == 0) {
+        key.reset();
+        status = RegDeleteKeyA(HKEY_CLASSES_ROOT, libraryKey.c_str());
+    }
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK
+                                                                     : HRESULT_FROM_WIN32(status);
 }
 
 }  // namespace
@@ -121,10 +214,20 @@ HRESULT UnregisterTypeLibrary() {
     }
     const std::string neutralKey = NeutralLocaleKey(*library.get());
     if (copy.lcid != 0 && !neutralKey.empty()) {
-        SHDeleteKeyA(HKEY_CLASSES_ROOT, neutralKey.substr(0, neutralKey.rfind('\\')).c_str());
+        hr = DeleteTree(HKEY_CLASSES_ROOT, neutralKey.substr(0, neutralKey.rfind('\\')));
+        if (FAILED(hr)) {
+            return hr;
+        }
     }
-    return UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid,
-                             copy.syskind);
+    hr =
+        UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid, copy.syskind);
+    if (SUCCEEDED(hr)) {
+        return hr;
+    }
+    // The system's unregistration loads the registered file, which a rolled
+    // back installation has already removed when it runs a copy of this server
+    // to unregister: the library this executable carries names the same keys.
+    return RemoveTypeLibraryKeys(*library.get(), copy);
 }
 
 }  // namespace server

@@ -5,10 +5,10 @@
 # writes from the same folder, and the host tool must translate through the
 # installed server (test back end on the engine's port). Where the machine
 # runs no 32-bit programs, the 32-bit package is held to the 64-bit one table
-# by table instead. What a failure rolls back is checked in the tables only:
-# Wine's msiexec undoes file copies before rollback actions run, cannot put
-# back what an uninstallation removed, and commits the removal of a replaced
-# product at once, so it cannot run a rollback the way Windows Installer does.
+# by table instead. An installation made to fail after /RegServer must leave
+# nothing behind. The other failures are checked in the tables only: Wine's
+# msiexec cannot put back what an uninstallation removed, and commits the
+# removal of a replaced product at once.
 # Usage: package_test.sh x86|x64 WORK_DIR SERVER_EXE HOST_EXE BACKEND_EXE X64_SERVER_EXE
 set -uo pipefail
 arch=$1 work=$2 server=$3 host=$4 backend=$5 x64_server=$6
@@ -52,14 +52,18 @@ tables() {
 
 # The registration actions and their undo as Windows Installer is to run them:
 # deferred, as the system, exe from the installed file; each rollback action
-# (3410: rollback, in script, no impersonation, return ignored) right before
-# the action it undoes and under its condition, inside the transaction that
-# also holds the removal of a replaced product, so that a failed installation,
-# uninstallation or upgrade leaves the registration as it found it.
+# (rollback, in script, no impersonation, return ignored: 3410, or 3394 for
+# /UnregServer from the server's copy in the Binary table, which works also
+# once the installed file is gone) right before the action it undoes and under
+# its condition, inside the transaction that also holds the removal of a
+# replaced product, so that a failed installation, uninstallation or upgrade
+# leaves the registration as it found it.
 check_rollback_actions() {
-    local msi=$1
+    local msi=$1 exe=$2
+    msiinfo extract "$msi" Binary.ServerCopy | cmp -s - "$exe" ||
+        fail "the Binary table of $(basename "$msi") does not hold the server"
     diff -u <(printf '%s\t%s\t%s\t%s\n' RegisterServer 3090 ServerExe /RegServer \
-        RegisterServerRollback 3410 ServerExe /UnregServer \
+        RegisterServerRollback 3394 ServerCopy /UnregServer \
         UnregisterServer 3154 ServerExe /UnregServer \
         UnregisterServerRollback 3410 ServerExe /RegServer) \
         <(msiinfo export "$msi" CustomAction | tr -d '\r' | tail -n +4 | cut -f1-4 | LC_ALL=C sort) ||
@@ -88,7 +92,7 @@ if [ "$arch" = x86 ] && [ "$QN_WINE_32BIT" = 0 ]; then
     x64_msi=$("$root/scripts/package" --arch x64 --exe "$x64_server" --out "$work") || fail "packaging"
     msiinfo suminfo "$x86_msi" | grep -qx 'Template: Intel;1033' || fail "not a 32-bit package"
     msiinfo suminfo "$x64_msi" | grep -qx 'Template: x64;1033' || fail "not a 64-bit package"
-    check_rollback_actions "$x86_msi"
+    check_rollback_actions "$x86_msi" "$server"
     diff -u <(tables "$x64_msi" as-x86) <(tables "$x86_msi") || fail "tables differ from the 64-bit package's"
     msiextract -C "$work/files" "$x86_msi" >/dev/null || fail "msiextract"
     cmp "$work/files/Program Files/Vorla Hybrid Engine/Vorla Hybrid Engine.exe" "$server" ||
@@ -123,14 +127,14 @@ stop_backend() {
 trap 'stop_backend; qn_wine_stop; rm -rf "$WINEPREFIX"' EXIT
 qn_wine_start || fail "Wine did not start"
 
-# The server's keys in this architecture's registry view, one line per key
-# and per value; the installer's own bookkeeping under Classes\Installer is
-# not the server's.
+# The server's keys in this architecture's registry view (or the one given),
+# one line per key and per value; the installer's own bookkeeping under
+# Classes\Installer is not the server's.
 snapshot() {
     for key in 'HKLM\Software\Classes' 'HKLM\Software\Quillon'; do
         rm -f "$c/snapshot.reg"
         # Software\Quillon is missing until the first registration.
-        wine reg export "$key" 'C:\snapshot.reg' /y /reg:$view >/dev/null 2>&1 &&
+        wine reg export "$key" 'C:\snapshot.reg' /y /reg:${1:-$view} >/dev/null 2>&1 &&
             iconv -f UTF-16LE -t UTF-8 "$c/snapshot.reg"
     done | tr -d '\r' | sed -e 's/^\xEF\xBB\xBF//' -e ':a' -e '/\\$/{N;s/\\\n *//;ba}' |
         awk '/^\[/ { key = $0; print; next } NF && !/^Windows Registry/ { print key " " $0 }' |
@@ -183,7 +187,7 @@ mkdir -p "$c/packages"
 old_msi=$("$root/scripts/package" --arch "$arch" --exe "$server" --version 0.1.0 --out "$c/packages") ||
     fail "packaging"
 new_msi=$("$root/scripts/package" --arch "$arch" --exe "$server" --out "$c/packages") || fail "packaging"
-check_rollback_actions "$new_msi"
+check_rollback_actions "$new_msi" "$server"
 old='C:\packages\'$(basename "$old_msi")
 new='C:\packages\'$(basename "$new_msi")
 property() {
@@ -204,6 +208,27 @@ until grep -q 'Test back end on' "$work/backend.log"; do
         fail "test back end did not start: $(cat "$work/backend.log")"
     sleep 0.2
 done
+
+# A failed installation: a copy of the package with a deferred action after
+# /RegServer that fails (3106: exe in a folder, in script, no impersonation,
+# return checked). The rollback leaves the registry as /UnregServer leaves it,
+# and none of the keys registration adds (class, server, type library and its
+# interfaces, engines) in the other view either (the system registers a
+# library's interfaces in both).
+failing_msi="$c/packages/failing.msi"
+cp "$new_msi" "$failing_msi"
+msibuild "$failing_msi" -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`)
+    VALUES ('FailAfterRegistering', 3106, 'TARGETDIR', 'cmd.exe /c exit 1')" &&
+    msibuild "$failing_msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`)
+    VALUES ('FailAfterRegistering', 'NOT REMOVE~=\"ALL\"', 4101)" || fail "making the failing package"
+msiexec_qn /i 'C:\packages\failing.msi' && fail "the failing package installed"
+expect_registry unregistered.txt "failed install"
+other_view=$((96 - view))
+left=$(snapshot $other_view | grep -Fxf <(LC_ALL=C comm -13 <(grep -x '\[.*\]' "$work/unregistered.txt") \
+    <(grep -x '\[.*\]' "$work/registered.txt")))
+[ -z "$left" ] || fail "failed install: the $other_view-bit view holds $left"
+[ ! -e "$install_dir" ] || fail "failed install left $install_dir"
+[ -z "$(products)" ] || fail "failed install left '$(products)' in the installed programs"
 
 msiexec_qn /i "$new" || fail "install: exit $?"
 expect_installed install
