@@ -3,14 +3,24 @@
 namespace bridge {
 
 const char* const kUsage =
-    "usage: qn-bridge [--config FILE] [--log-text] [--port N]\n"
+    "usage: qn-bridge [--config FILE] [--log-text] [--port N] [--log-file FILE]\n"
     "       qn-bridge --check-config [--config FILE]\n"
     "       qn-bridge --version | --help\n"
+    "       qn-bridge configure | unconfigure [--config FILE] ... (configure --help)\n"
     "Serves the translation engine's six pipelines on loopback port 11000 (or N) through the\n"
-    "open MT servers FILE names. --log-text adds each text and its translation to the log.\n";
+    "open MT servers FILE names. --log-text adds each text and its translation to the log.\n"
+    "--log-file writes the log to FILE (size-capped) instead of stderr. As a Windows service\n"
+    "(--service first, given by the Service Control Manager) the log goes to\n"
+    "%ProgramData%\\QnBridge\\qn-bridge.log unless --log-file names another.\n";
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CommandLine line;
+    if (!args.empty() && (args[0] == "configure" || args[0] == "unconfigure")) {
+        line.action = args[0] == "configure" ? CommandLine::Action::Configure
+                                             : CommandLine::Action::Unconfigure;
+        line.commandArgs.assign(args.begin() + 1, args.end());
+        return line;
+    }
     bool actionGiven = false;
     auto setAction = [&](CommandLine::Action action, const std::string& arg) {
         if (actionGiven) {
@@ -38,6 +48,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                                        "\"");
             }
             line.port = static_cast<std::uint16_t>(std::stoul(text));
+        } else if (arg == "--log-file") {
+            line.logFile = value();
+        } else if (arg == kServiceArgument) {
+            throw CommandLineError(arg + " must come first (the Service Control Manager gives it)");
         } else if (arg == "--log-text") {
             line.logText = true;
         } else if (arg == "--check-config") {

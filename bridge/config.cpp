@@ -147,6 +147,13 @@ void ReadLimits(const Reader& reader, const Json& root, BridgeConfig& config) {
         config.cacheMaxBytes = static_cast<std::size_t>(
             reader.Integer(cache, "/cache", "max_bytes", config.cacheMaxBytes, 0, 1u << 30));
     }
+    if (const auto found = root.find("log"); found != root.end()) {
+        const Json& log = reader.Object(*found, "/log");
+        reader.OnlyKeys(log, "/log", {"max_bytes"});
+        // Below a few lines' worth the file would be cut at nearly every line.
+        config.logMaxBytes =
+            reader.Integer(log, "/log", "max_bytes", config.logMaxBytes, 4096, 1u << 30);
+    }
 }
 
 UpstreamSettings ReadUpstream(const Reader& reader, const std::string& name, const Json& value) {
@@ -270,7 +277,7 @@ BridgeConfig ParseConfig(std::string_view text, const std::string& fileName) {
                           (at == std::string::npos ? what : what.substr(at + 2)));
     }
     reader.Object(root, "");
-    reader.OnlyKeys(root, "", {"listen", "limits", "cache", "upstreams", "directions"});
+    reader.OnlyKeys(root, "", {"listen", "limits", "cache", "log", "upstreams", "directions"});
     BridgeConfig config;
     ReadListen(reader, root, config);
     ReadLimits(reader, root, config);
@@ -288,14 +295,30 @@ BridgeConfig LoadConfig(const std::string& path) {
     return ParseConfig(text.str(), path);
 }
 
-std::string DefaultConfigPath() {
 #ifdef _WIN32
+namespace {
+std::string DataFolder() {
     const char* programData = std::getenv("ProgramData");
     return std::string(programData != nullptr && *programData != '\0' ? programData
                                                                       : "C:\\ProgramData") +
-           "\\QnBridge\\bridge.json";
+           "\\QnBridge";
+}
+}  // namespace
+#endif
+
+std::string DefaultConfigPath() {
+#ifdef _WIN32
+    return DataFolder() + "\\bridge.json";
 #else
     return "/etc/qn-bridge/bridge.json";
+#endif
+}
+
+std::string ServiceLogPath() {
+#ifdef _WIN32
+    return DataFolder() + "\\qn-bridge.log";
+#else
+    return "/var/log/qn-bridge/qn-bridge.log";
 #endif
 }
 

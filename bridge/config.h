@@ -22,7 +22,8 @@ struct BridgeConfig {
     std::chrono::milliseconds requestTimeout{10000};
     std::size_t maxConnections = 32;
     std::size_t cacheMaxBytes = 32u << 20;
-    std::vector<UpstreamSettings> upstreams;               // in the file's order
+    std::uint64_t logMaxBytes = 10u << 20;    // the log's file, when it is written to one
+    std::vector<UpstreamSettings> upstreams;  // in the file's order
     std::map<std::string, std::vector<RouteStep>> routes;  // by direction code
 };
 
@@ -40,6 +41,10 @@ BridgeConfig LoadConfig(const std::string& path);
 
 // /etc/qn-bridge/bridge.json natively, %ProgramData%\QnBridge\bridge.json on Windows.
 std::string DefaultConfigPath();
+
+// Where the Windows service writes its log without --log-file:
+// %ProgramData%\QnBridge\qn-bridge.log (natively /var/log/qn-bridge/qn-bridge.log).
+std::string ServiceLogPath();
 
 // The configuration's name for an upstream kind ("libretranslate").
 std::string_view KindName(UpstreamKind kind);

@@ -8,7 +8,9 @@
 #include "bridge/bridge_service.h"
 #include "bridge/command_line.h"
 #include "bridge/config.h"
+#include "bridge/configure_command.h"
 #include "bridge/http_server.h"
+#include "bridge/log_file.h"
 #include "bridge/request_log.h"
 #include "bridge/translation_cache.h"
 
@@ -37,7 +39,8 @@ void PrintSummary(std::ostream& out, const std::string& path, const BridgeConfig
     }
     out << "\nlimits: body " << config.maxBodyBytes << " bytes, request "
         << config.requestTimeout.count() << " ms, " << config.maxConnections
-        << " connections\ncache: " << config.cacheMaxBytes << " bytes\n";
+        << " connections\ncache: " << config.cacheMaxBytes << " bytes\nlog file: below "
+        << config.logMaxBytes << " bytes\n";
     for (const UpstreamSettings& upstream : config.upstreams) {
         out << "upstream " << upstream.name << ": " << KindName(upstream.kind) << ' '
             << upstream.url << ", time-out " << upstream.timeout.count() << " ms, cool-down "
@@ -62,15 +65,56 @@ void PrintSummary(std::ostream& out, const std::string& path, const BridgeConfig
     }
 }
 
+// Where the run writes: its log file when it has one, else `err`. A message
+// that ends the run reaches `err` as well, for whoever started the bridge.
+class RunOutput {
+  public:
+    explicit RunOutput(std::ostream& err) : err_(err), fileStream_(nullptr) {}
+
+    // False, said on `err`, when the file cannot be written.
+    bool Open(const std::string& path, std::uint64_t maxBytes) {
+        try {
+            file_.emplace(path, maxBytes);
+        } catch (const std::exception& error) {
+            err_ << "qn-bridge: " << error.what() << '\n';
+            return false;
+        }
+        fileStream_.rdbuf(&*file_);
+        return true;
+    }
+    LogFile* File() { return file_ ? &*file_ : nullptr; }
+    std::ostream& Log() { return file_ ? fileStream_ : err_; }
+
+    void Fatal(const std::string& message) {
+        if (file_) {
+            fileStream_ << UtcTimestamp(std::chrono::system_clock::now())
+                        << " qn-bridge: " << message << std::endl;
+        }
+        err_ << "qn-bridge: " << message << '\n';
+    }
+
+  private:
+    std::ostream& err_;
+    std::optional<LogFile> file_;
+    std::ostream fileStream_;
+};
+
 }  // namespace
 
 int RunBridge(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-              const TranslatorFactory& makeTranslator, const std::atomic<bool>& stop) {
+              const TranslatorFactory& makeTranslator, const std::atomic<bool>& stop,
+              const RunHost& host) {
+    RunOutput output(err);
     CommandLine line;
     try {
         line = ParseCommandLine(args);
     } catch (const CommandLineError& error) {
-        err << "qn-bridge: " << error.what() << '\n' << kUsage;
+        // A service's command line that is wrong is said in its log too.
+        if (!host.defaultLogFile.empty()) {
+            output.Open(host.defaultLogFile, BridgeConfig{}.logMaxBytes);
+        }
+        output.Fatal(error.what());
+        err << kUsage;
         return kExitBadConfig;
     }
     if (line.action == CommandLine::Action::Help) {
@@ -82,12 +126,24 @@ int RunBridge(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return kExitOk;
     }
 
+    if (line.action == CommandLine::Action::Configure) {
+        return RunConfigure(line.commandArgs, out, err);
+    }
+    if (line.action == CommandLine::Action::Unconfigure) {
+        return RunUnconfigure(line.commandArgs, out, err);
+    }
+    // Opened before the configuration is read, so that its faults reach the log.
+    const std::string logPath = line.logFile.value_or(host.defaultLogFile);
+    if (line.action == CommandLine::Action::Serve && !logPath.empty() &&
+        !output.Open(logPath, BridgeConfig{}.logMaxBytes)) {
+        return kExitCannotServe;
+    }
     const std::string path = line.configPath.value_or(DefaultConfigPath());
     BridgeConfig config;
     try {
         config = LoadConfig(path);
     } catch (const ConfigError& error) {
-        err << "qn-bridge: " << error.what() << '\n';
+        output.Fatal(error.what());
         return kExitBadConfig;
     }
     if (line.port) {
@@ -97,16 +153,19 @@ int RunBridge(const std::vector<std::string>& args, std::ostream& out, std::ostr
         PrintSummary(out, path, config);
         return kExitOk;
     }
+    if (LogFile* file = output.File()) {
+        file->SetMaxBytes(config.logMaxBytes);
+    }
 
     std::unique_ptr<Translator> translator;
     try {
         translator = makeTranslator(config.upstreams, config.routes);
     } catch (const std::exception& error) {
-        err << "qn-bridge: " << path << ": " << error.what() << '\n';
+        output.Fatal(path + ": " + error.what());
         return kExitBadConfig;
     }
     TranslationCache cache(config.cacheMaxBytes);
-    RequestLog log(err, line.logText);
+    RequestLog log(output.Log(), line.logText);
     BridgeService service(*translator, cache, log, config.routes, QN_BRIDGE_VERSION);
     std::optional<HttpServer> server;
     try {
@@ -115,7 +174,7 @@ int RunBridge(const std::vector<std::string>& args, std::ostream& out, std::ostr
             ServerLimits{config.maxBodyBytes, config.requestTimeout, config.maxConnections},
             service);
     } catch (const std::exception& error) {
-        err << "qn-bridge: " << error.what() << '\n';
+        output.Fatal(error.what());
         return kExitCannotServe;
     }
     for (const std::string& address : server->Skipped()) {
@@ -131,6 +190,9 @@ int RunBridge(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     log.Note(std::string("qn-bridge ") + QN_BRIDGE_VERSION + " listening on " + listening +
              " (configuration " + path + "; directions " + directions + ")");
+    if (host.serving) {
+        host.serving();
+    }
 
     while (!stop) {
         std::this_thread::sleep_for(kStopPoll);
@@ -140,6 +202,9 @@ int RunBridge(const std::vector<std::string>& args, std::ostream& out, std::ostr
         // An upstream call cannot be interrupted; the process leaves it behind.
         log.Note("requests still in flight after the grace period; exiting without them");
         err.flush();
+        if (host.abandoning) {
+            host.abandoning(kExitOk);
+        }
         std::_Exit(kExitOk);
     }
     server.reset();

@@ -22,10 +22,23 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitCannotServe = 1;  // the port is taken, or no address could be bound
 inline constexpr int kExitBadConfig = 2;    // bad command line or configuration file
 
+// What a host of the run other than a prompt (the Windows service) adds.
+struct RunHost {
+    // The log's file when the command line names none; empty: the log goes to `err`.
+    std::string defaultLogFile;
+    // Listening: requests are answered from now on.
+    std::function<void()> serving;
+    // About to end the process itself, leaving requests in flight behind
+    // after the grace period; the exit code follows.
+    std::function<void(int exitCode)> abandoning;
+};
+
 // `args` without the program name. Output (help, version, the check's
-// summary) goes to `out`; errors and the request log to `err`. Serves until
-// `stop` is set.
+// summary) goes to `out`; the log goes to the log file (--log-file or the
+// host's default) or else to `err`, and a message that ends the run goes to
+// `err` too. Serves until `stop` is set.
 int RunBridge(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-              const TranslatorFactory& makeTranslator, const std::atomic<bool>& stop);
+              const TranslatorFactory& makeTranslator, const std::atomic<bool>& stop,
+              const RunHost& host = {});
 
 }  // namespace bridge

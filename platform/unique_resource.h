@@ -1,7 +1,7 @@
 // UniqueResource: the one move-only owner of a handle-like value, given back
 // with its close function. Each handle type is a line beside its declarations:
 // UniqueHandle, UniqueFileHandle, UniqueHkey, UniqueBstr, FindHandle,
-// InternetHandle, net::Socket and, natively, UniqueFd.
+// InternetHandle, net::Socket, on Windows UniqueScHandle and, natively, UniqueFd.
 #pragma once
 
 #include <cstdint>

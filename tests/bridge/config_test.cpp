@@ -94,6 +94,8 @@ TEST(BridgeConfig, EveryFaultNamesFileFieldAndWhatIsWrong) {
         {Minimal(R"("limits": {"request_timeout_ms": 1.5}, )"),
          "/limits/request_timeout_ms: must be an integer"},
         {Minimal(R"("cache": {"size": 1}, )"), "/cache/size: unknown key (known here: max_bytes)"},
+        {Minimal(R"("log": {"max_bytes": 100}, )"),
+         "/log/max_bytes: must be an integer from 4096 to 1073741824"},
         {R"({"directions": {"de-en": [{"upstream": "u"}]}})", "/upstreams: missing"},
         {R"({"upstreams": {"u": {"url": "http://h"}}, "directions": {}})",
          "/upstreams/u/kind: missing"},

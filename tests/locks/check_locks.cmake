@@ -16,6 +16,7 @@ set(rules
     "/test_bridge_wine\\.exe =registry,backend_port_11000"
     "/test_config\\.exe =registry"
     "/test_bridge_configure(\\.exe)? =registry"
+    "/test_bridge_process\\.exe =registry"
     "/test_tools_fixed_port(\\.exe)? =backend_port_11000"
     # in process on free ports, or a scratch registry store of their own
     "/test_load =-"
@@ -25,8 +26,9 @@ set(rules
     "/test_tools(\\.exe)? =-"
     "/test_faults(\\.exe)? =-"
     "/test_faults_registry =-"
-    "/test_bridge(\\.exe)? =-")
-set(shared_suites "/tests/(server|host|load|installer|demo|tools|faults|bridge)/")
+    "/test_bridge(\\.exe)? =-"
+    "/test_bridge_process =-")
+set(shared_suites "/tests/(server|host|load|installer|demo|tools|faults|bridge|bridge_process)/")
 
 execute_process(COMMAND ${CTEST} --show-only=json-v1 --test-dir ${BUILD_DIR}
     OUTPUT_VARIABLE json RESULT_VARIABLE status ERROR_VARIABLE errors)
