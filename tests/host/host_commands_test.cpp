@@ -11,8 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "bridge/bridge_service.h"
+#include "bridge/http_server.h"
+#include "bridge/upstream_pool.h"
 #include "config/registry.h"
 #include "server/registry_paths.h"
+#include "tests/bridge/support/mt_stand_ins.h"
 #include "tests/server/server_process.h"
 #include "tools/backend/test_backend.h"
 #include "tools/host/exit_codes.h"
@@ -413,13 +417,56 @@ TEST_F(HostCommandsTest, CheckReportsBackEndPipelinesAndModelFolders) {
     EXPECT_EQ(run.code, kExitOk) << run.out << run.err;
     EXPECT_EQ(Count(run.out, "answers"), 6u) << run.out;
     EXPECT_NE(run.out.find("de -> en  answers \"hallo\" with \"hello\""), std::string::npos);
-    EXPECT_EQ(backend_->RequestCount(), 6u);
+    EXPECT_EQ(backend_->RequestCount(), 7u);  // the probes and one GET /status
 
     StartBackend(test_backend::Fault::ErrorStatus);
     run = Host({"check"});
     EXPECT_EQ(run.code, kExitChunkErrors);
     EXPECT_EQ(Count(run.out, "HTTP 500"), 6u) << run.out;
     serverKey.DeleteValue("DravikHybridInstallLoc");
+}
+
+// A qn-bridge as the back end: check names the upstream behind each direction
+// it routes and does not count the others as faults.
+TEST_F(HostCommandsTest, CheckNamesTheUpstreamBehindABridge) {
+    bridge_test::StandInServer libre(bridge_test::LibreTranslateStandIn({}));
+    bridge_test::StandInServer gone(bridge_test::LibreTranslateStandIn({}));
+    gone.Stop();  // refuses: de-en fails over to the next upstream
+    std::vector<bridge::UpstreamSettings> upstreams(2);
+    upstreams[0].name = "gone";
+    upstreams[0].url = gone.Url();
+    upstreams[1].name = "libre";
+    upstreams[1].url = libre.Url();
+    const std::map<std::string, std::vector<bridge::RouteStep>> routes = {
+        {"de-en", {{"gone", "de", "en"}, {"libre", "de", "en"}}},
+        {"it-en", {{"libre", "it", "en"}}}};
+    const std::unique_ptr<bridge::Translator> translator =
+        bridge::MakeTranslator(upstreams, routes);
+    bridge::TranslationCache cache(1u << 20);
+    std::ostringstream logText;
+    bridge::RequestLog log(logText, false);
+    bridge::BridgeService service(*translator, cache, log, routes, "9.9");
+    bridge::HttpServer server({"127.0.0.1"}, 11000, bridge::ServerLimits{}, service);
+
+    const std::string via = "LibreTranslate at 127.0.0.1:";
+    HostRun run = Host({"check"});
+    EXPECT_EQ(run.code, kExitOk) << run.out << run.err;
+    EXPECT_NE(run.out.find("qn-bridge 9.9 answers GET /status; it serves de-en, it-en"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("de -> en  answers \"hallo\" with \"en:hallo\" (qn-bridge: via " + via +
+                           std::to_string(libre.Port()) + " after " + via +
+                           std::to_string(gone.Port()) + " failed)"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("it -> en  answers \"ciao\" with \"en:ciao\" (qn-bridge: via " + via),
+              std::string::npos);
+    EXPECT_EQ(Count(run.out, "not served: the bridge's configuration has no route"), 4u);
+
+    run = Host({"check"});
+    EXPECT_EQ(run.code, kExitOk);
+    EXPECT_EQ(Count(run.out, "(qn-bridge: from its cache)"), 2u) << run.out;
+    server.Stop(std::chrono::seconds(5));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include <nlohmann/json.hpp>
+
 #include "backend/http_transport.h"
 #include "platform/sockets.h"
 
@@ -59,18 +61,8 @@ bool ParseStatus(const std::string& head, int& status) {
     return true;
 }
 
-}  // namespace
-
-std::string BackendEndpoint() {
-    return std::string(kBackendHost) + ":" + std::to_string(BackendPort());
-}
-
-bool BackendListening() {
-    net::Socket socket;
-    return ConnectToBackend(socket) == net::IoStatus::Ok;
-}
-
-PipelineAnswer PostToPipeline(const std::string& path, std::string_view body) {
+// One request, one answer, as the engine exchanges them.
+PipelineAnswer Exchange(const std::string& request) {
     PipelineAnswer answer;
     net::Socket socket;
     const net::IoStatus connected = ConnectToBackend(socket);
@@ -78,10 +70,6 @@ PipelineAnswer PostToPipeline(const std::string& path, std::string_view body) {
         answer.problem = StatusText(connected);
         return answer;
     }
-    std::string request = "POST /" + path + " HTTP/1.0\r\nHost: " + BackendEndpoint() + "\r\n" +
-                          kBackendContentType + "Content-Length: " + std::to_string(body.size()) +
-                          "\r\n\r\n";
-    request += body;
     const net::IoResult sent = net::SendAll(socket, request.data(), request.size(), kIoTimeoutMs);
     if (sent.status != net::IoStatus::Ok) {
         answer.problem = "sending failed: " + StatusText(sent.status);
@@ -112,6 +100,81 @@ PipelineAnswer PostToPipeline(const std::string& path, std::string_view body) {
     answer.reached = true;
     answer.body = received.substr(headEnd + 4);
     return answer;
+}
+
+}  // namespace
+
+std::string BackendEndpoint() {
+    return std::string(kBackendHost) + ":" + std::to_string(BackendPort());
+}
+
+bool BackendListening() {
+    net::Socket socket;
+    return ConnectToBackend(socket) == net::IoStatus::Ok;
+}
+
+PipelineAnswer PostToPipeline(const std::string& path, std::string_view body) {
+    std::string request = "POST /" + path + " HTTP/1.0\r\nHost: " + BackendEndpoint() + "\r\n" +
+                          kBackendContentType + "Content-Length: " + std::to_string(body.size()) +
+                          "\r\n\r\n";
+    request += body;
+    return Exchange(request);
+}
+
+std::optional<BridgeStatus> ReadBridgeStatus() {
+    const PipelineAnswer answer =
+        Exchange("GET /status HTTP/1.0\r\nHost: " + BackendEndpoint() + "\r\n\r\n");
+    if (!answer.reached || answer.status != 200) {
+        return std::nullopt;
+    }
+    const nlohmann::json document = nlohmann::json::parse(answer.body, nullptr, false);
+    if (!document.is_object() || !document.contains("upstreams") ||
+        !document["upstreams"].is_array() || !document.contains("directions") ||
+        !document["directions"].is_object()) {
+        return std::nullopt;
+    }
+    try {
+        BridgeStatus status;
+        status.version = document.value("version", "");
+        for (const auto& direction : document["directions"].items()) {
+            status.directions.insert(direction.key());
+        }
+        for (const nlohmann::json& upstream : document["upstreams"]) {
+            status.upstreams.push_back({upstream.value("description", ""),
+                                        upstream.value("calls", std::uint64_t{0}),
+                                        upstream.value("failures", std::uint64_t{0})});
+        }
+        if (document.contains("cache")) {
+            status.cacheHits = document["cache"].value("hits", std::uint64_t{0});
+        }
+        return status;
+    } catch (const nlohmann::json::exception&) {
+        return std::nullopt;  // a field of another type: not a bridge's document
+    }
+}
+
+std::string ServedBy(const BridgeStatus& before, const BridgeStatus& after) {
+    if (after.cacheHits > before.cacheHits) {
+        return "from its cache";
+    }
+    if (before.upstreams.size() != after.upstreams.size()) {
+        return {};  // not the same bridge
+    }
+    std::string served;
+    std::string failed;
+    for (std::size_t i = 0; i < after.upstreams.size(); ++i) {
+        const BridgeStatus::Upstream& was = before.upstreams[i];
+        const BridgeStatus::Upstream& is = after.upstreams[i];
+        if (is.failures > was.failures) {
+            failed += (failed.empty() ? "" : ", ") + is.description;
+        } else if (is.calls > was.calls) {
+            served += (served.empty() ? "" : ", ") + is.description;
+        }
+    }
+    if (served.empty()) {
+        return {};
+    }
+    return "via " + served + (failed.empty() ? "" : " after " + failed + " failed");
 }
 
 }  // namespace host

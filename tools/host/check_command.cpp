@@ -1,5 +1,7 @@
 // `check`: what an integrator asks first when translations come back empty.
+#include <optional>
 #include <set>
+#include <string>
 #include <utility>
 
 #include "backend/pipeline_table.h"
@@ -47,14 +49,38 @@ std::u16string Wide(const char* ascii) {
     return std::u16string(ascii, ascii + std::char_traits<char>::length(ascii));
 }
 
-// Returns true when every direction answered.
+// Returns true when every direction answered. A qn-bridge back end also
+// says, by its status before and after each probe, which upstream served it;
+// a direction it has no route for is not offered, and not a fault.
 bool CheckPipelines(HostIo& io) {
     bool allAnswered = true;
+    std::optional<BridgeStatus> bridge = ReadBridgeStatus();
+    if (bridge) {
+        std::string directions;
+        for (const std::string& direction : bridge->directions) {
+            directions += (directions.empty() ? "" : ", ") + direction;
+        }
+        io.out << "  qn-bridge " << bridge->version << " answers GET /status; it serves "
+               << directions << '\n';
+    }
     io.out << "Pipelines:\n";
     for (const Probe& probe : kProbes) {
         io.out << "  " << probe.source << " -> " << probe.target << "  ";
+        const std::string direction = std::string(probe.source) + "-" + probe.target;
+        if (bridge && bridge->directions.count(direction) == 0) {
+            io.out << "not served: the bridge's configuration has no route for it "
+                      "(qn-bridge configure keeps the engine from offering it)\n";
+            continue;
+        }
         const PipelineAnswer answer =
             PostToPipeline(PipelinePath(Wide(probe.source), Wide(probe.target)), probe.word);
+        std::string servedBy;
+        if (bridge) {
+            if (std::optional<BridgeStatus> after = ReadBridgeStatus()) {
+                servedBy = ServedBy(*bridge, *after);
+                bridge = std::move(after);
+            }
+        }
         if (!answer.reached) {
             io.out << "no answer: " << answer.problem << '\n';
             allAnswered = false;
@@ -65,7 +91,8 @@ bool CheckPipelines(HostIo& io) {
             io.out << "empty answer to " << Preview(probe.word) << '\n';
             allAnswered = false;
         } else {
-            io.out << "answers " << Preview(probe.word) << " with " << Preview(answer.body) << '\n';
+            io.out << "answers " << Preview(probe.word) << " with " << Preview(answer.body)
+                   << (servedBy.empty() ? "" : " (qn-bridge: " + servedBy + ")") << '\n';
         }
     }
     return allAnswered;
