@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <system_error>
 
 namespace bridge {
 namespace {
 
 constexpr int kPollMs = 100;
 constexpr std::size_t kMaxHeadBytes = 64 * 1024;
-// Refused connections waiting for their 503; beyond this they are closed.
-constexpr std::size_t kMaxRefusals = 64;
 // After replying, unread request bytes are drained this long at most, so that
 // closing does not reset the connection before the client has read the reply.
 constexpr int kDrainMs = 1000;
@@ -66,97 +65,124 @@ HttpServer::HttpServer(const std::vector<std::string>& addresses, std::uint16_t 
     if (listeners_.empty()) {
         throw std::runtime_error("no address to listen on");
     }
-    const std::size_t workers = std::max<std::size_t>(limits_.maxConnections, 1);
-    for (std::size_t i = 0; i < workers; ++i) {
-        workers_.emplace_back([this] { WorkerLoop(); });
-    }
-    refuser_ = std::thread([this] { RefusalLoop(); });
-    for (const net::Socket& listener : listeners_) {
-        acceptors_.emplace_back([this, &listener] { AcceptLoop(listener); });
+    // Each listener has one thread more than may serve at once, the one that
+    // answers 503 when all the others serve. Every thread waits in accept
+    // itself and serves what it accepted: the system wakes one waiting thread
+    // per connection, and no hand-off to another thread lies between a
+    // connection and its request.
+    accepting_.assign(listeners_.size(), 0);
+    const std::size_t perListener = std::max<std::size_t>(limits_.maxConnections, 1) + 1;
+    try {
+        for (std::size_t i = 0; i < listeners_.size(); ++i) {
+            for (std::size_t n = 0; n < perListener; ++n) {
+                threads_.emplace_back([this, i] { AcceptAndServe(i); });
+            }
+        }
+    } catch (const std::system_error& error) {
+        Stop(std::chrono::milliseconds(0));
+        for (std::thread& thread : threads_) {
+            thread.join();
+        }
+        throw std::runtime_error("cannot start " + std::to_string(perListener) +
+                                 " threads for each address: " + error.what());
     }
 }
 
 HttpServer::~HttpServer() {
     Stop(std::chrono::milliseconds(0));
-    for (std::thread& worker : workers_) {
-        worker.join();
+    for (std::thread& thread : threads_) {
+        thread.join();
     }
-    refuser_.join();
 }
 
 bool HttpServer::Stop(std::chrono::milliseconds grace) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
+        stopping_ = true;  // from here on no thread starts another accept
     }
-    work_.notify_all();
-    for (std::thread& acceptor : acceptors_) {
-        if (acceptor.joinable()) {
-            acceptor.join();
-        }
-    }
-    listeners_.clear();
+    WakeAcceptors();
     std::unique_lock<std::mutex> lock(mutex_);
-    return idle_.wait_for(lock, grace, [this] { return busy_ == 0 && queue_.empty(); });
+    listeners_.clear();  // new connections are refused from here on
+    return idle_.wait_for(lock, grace, [this] { return busy_ == 0 && draining_ == 0; });
 }
 
-void HttpServer::AcceptLoop(const net::Socket& listener) {
-    while (!stopping_) {
-        net::Socket socket = net::Accept(listener, kPollMs);
-        if (!socket) {
-            continue;
+// Each thread still in accept gets a connection of the server's own, which it
+// takes for the sign to end.
+void HttpServer::WakeAcceptors() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (std::any_of(accepting_.begin(), accepting_.end(),
+                       [](std::size_t waiting) { return waiting > 0; })) {
+        const std::vector<std::size_t> waiting = accepting_;
+        lock.unlock();
+        for (std::size_t i = 0; i < waiting.size(); ++i) {
+            for (std::size_t n = 0; n < waiting[i]; ++n) {
+                net::Socket socket = net::CreateTcpSocket(*net::LoopbackFamily(bound_[i]));
+                net::ConnectAddress(socket, bound_[i], port_, kPollMs);
+            }
         }
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (busy_ + queue_.size() < limits_.maxConnections) {
-            queue_.push_back({std::move(socket), Clock::now()});
-        } else if (refusals_.size() < kMaxRefusals) {
-            refusals_.push_back({std::move(socket), Clock::now()});
-        }  // else: closed at once, the client sees the connection end
-        work_.notify_all();
+        lock.lock();
+        idle_.wait_for(lock, std::chrono::milliseconds(kPollMs), [this] {
+            return std::all_of(accepting_.begin(), accepting_.end(),
+                               [](std::size_t waiting) { return waiting == 0; });
+        });
     }
 }
 
-void HttpServer::WorkerLoop() {
+void HttpServer::AcceptAndServe(std::size_t listener) {
     for (;;) {
-        Pending connection;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            work_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-            if (queue_.empty()) {
-                return;  // stopping, and nothing accepted is left unserved
-            }
-            connection = std::move(queue_.front());
-            queue_.pop_front();
-            ++busy_;
-        }
-        Serve(connection);
-        connection.socket.reset();
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            --busy_;
+            if (stopping_) {
+                return;
+            }
+            ++accepting_[listener];
         }
-        idle_.notify_all();
+        Pending connection{net::Accept(listeners_[listener], -1), Clock::now()};
+        bool serve = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            --accepting_[listener];
+            if (stopping_) {
+                idle_.notify_all();
+                return;  // the connection, the server's own or a late one, is closed
+            }
+            serve = busy_ < limits_.maxConnections;
+            if (connection.socket && serve) {
+                ++busy_;
+                connection.serving = true;
+            }
+        }
+        if (!connection.socket) {
+            // So that a lack of descriptors does not make the thread spin.
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        } else if (serve) {
+            Serve(connection);
+            Release(connection);
+            connection.socket.reset();
+        } else {
+            Refuse(connection);
+        }
     }
 }
 
-void HttpServer::RefusalLoop() {
-    for (;;) {
-        Pending connection;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            work_.wait(lock, [this] { return stopping_ || !refusals_.empty(); });
-            if (refusals_.empty()) {
-                return;
-            }
-            connection = std::move(refusals_.front());
-            refusals_.pop_front();
+void HttpServer::Refuse(Pending& connection) {
+    const Reply reply =
+        ErrorReply(503, "the bridge serves " + std::to_string(limits_.maxConnections) +
+                            " connections at once; try again");
+    handler_.Refused(reply, Since(connection.accepted));
+    Finish(connection, reply, "HTTP/1.0");
+}
+
+void HttpServer::Release(Pending& connection) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!connection.serving) {
+            return;
         }
-        const Reply reply =
-            ErrorReply(503, "the bridge serves " + std::to_string(limits_.maxConnections) +
-                                " connections at once; try again");
-        handler_.Refused(reply, Since(connection.accepted));
-        Finish(connection.socket, reply, "HTTP/1.0");
+        connection.serving = false;
+        --busy_;
     }
+    idle_.notify_all();
 }
 
 void HttpServer::Serve(Pending& connection) {
@@ -191,7 +217,7 @@ void HttpServer::Serve(Pending& connection) {
                                                 std::to_string(limits_.requestTimeout.count()) +
                                                 " ms; connection closed");
         handler_.Refused(reply, Since(connection.accepted));
-        Finish(connection.socket, reply, "HTTP/1.0");
+        Finish(connection, reply, "HTTP/1.0");
     };
 
     std::string version = "HTTP/1.0";
@@ -248,30 +274,46 @@ void HttpServer::Serve(Pending& connection) {
         } catch (const std::exception& error) {
             reply = ErrorReply(500, std::string("internal error: ") + error.what());
         }
-        Finish(connection.socket, reply, version);
+        Finish(connection, reply, version);
     } catch (const HttpError& error) {
         const Reply reply = ErrorReply(error.Status(), error.what());
         handler_.Refused(reply, Since(connection.accepted));
-        Finish(connection.socket, reply, version);
+        Finish(connection, reply, version);
     }
 }
 
-void HttpServer::Finish(net::Socket& socket, const Reply& reply, std::string_view version) {
+void HttpServer::Finish(Pending& connection, const Reply& reply, std::string_view version) {
     const std::string bytes = SerializeReply(reply, version);
     const int sendLimitMs = static_cast<int>(
         std::min<std::chrono::milliseconds::rep>(limits_.requestTimeout.count(), 60000));
-    if (net::SendAll(socket, bytes.data(), bytes.size(), sendLimitMs).status != net::IoStatus::Ok) {
+    const bool sent =
+        net::SendAll(connection.socket, bytes.data(), bytes.size(), sendLimitMs).status ==
+        net::IoStatus::Ok;
+    // The answer is out: the connection no longer counts against the limit,
+    // or a client that sends its next request at once could be refused
+    // while this thread still waits for it to close the last one.
+    if (sent) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++draining_;
+    }
+    Release(connection);
+    if (!sent) {
         return;
     }
-    net::ShutdownSend(socket);
+    net::ShutdownSend(connection.socket);
     char sink[16384];
     const Clock::time_point drainEnd = Clock::now() + std::chrono::milliseconds(kDrainMs);
     for (int left = kDrainMs; left > 0; left = RemainingMs(drainEnd)) {
-        const net::IoResult got = net::Receive(socket, sink, sizeof sink, left);
+        const net::IoResult got = net::Receive(connection.socket, sink, sizeof sink, left);
         if (got.status != net::IoStatus::Ok) {
             break;
         }
     }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        --draining_;
+    }
+    idle_.notify_all();
 }
 
 }  // namespace bridge

@@ -1,7 +1,7 @@
 // HttpServer: the bridge's listening side. Accepts connections on loopback
 // addresses only, reads one HTTP/1.0 or 1.1 request per connection within a
-// time limit, hands it to a RequestHandler on one of a bounded set of worker
-// threads and writes the reply. Refuses what it cannot serve with a status.
+// time limit, hands it to a RequestHandler, at most a bounded number at once,
+// and writes the reply. Refuses what it cannot serve with a status.
 #pragma once
 
 #include <atomic>
@@ -9,7 +9,6 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -60,13 +59,17 @@ class HttpServer {
     struct Pending {
         net::Socket socket;
         std::chrono::steady_clock::time_point accepted;
+        bool serving = false;  // counted in busy_
     };
 
-    void AcceptLoop(const net::Socket& listener);
-    void WorkerLoop();
-    void RefusalLoop();
+    void AcceptAndServe(std::size_t listener);
+    void WakeAcceptors();
     void Serve(Pending& connection);
-    void Finish(net::Socket& socket, const Reply& reply, std::string_view version);
+    void Refuse(Pending& connection);
+    // Ends the connection's count in busy_, once.
+    void Release(Pending& connection);
+    // Sends the reply, then waits a little for the client to close first.
+    void Finish(Pending& connection, const Reply& reply, std::string_view version);
 
     ServerLimits limits_;
     RequestHandler& handler_;
@@ -77,14 +80,11 @@ class HttpServer {
 
     std::atomic<bool> stopping_{false};
     std::mutex mutex_;
-    std::condition_variable work_;
-    std::condition_variable idle_;
-    std::deque<Pending> queue_;
-    std::deque<Pending> refusals_;
-    std::size_t busy_ = 0;
-    std::vector<std::thread> acceptors_;
-    std::vector<std::thread> workers_;
-    std::thread refuser_;
+    std::condition_variable idle_;        // a request or an accept ended
+    std::vector<std::size_t> accepting_;  // per listener, threads in accept or about to be
+    std::size_t busy_ = 0;                // requests being served
+    std::size_t draining_ = 0;            // answered connections waiting for the client to close
+    std::vector<std::thread> threads_;
 };
 
 }  // namespace bridge

@@ -68,6 +68,8 @@ bool Listen(const Socket& socket);
 std::uint16_t LocalPort(const Socket& socket);
 
 // Waits up to timeoutMs for a connection; an invalid socket on time-out or error.
+// A negative timeoutMs waits in the accept call itself, where of several
+// threads waiting on one listener the system wakes one per connection.
 Socket Accept(const Socket& listener, int timeoutMs);
 
 // Connects to an IPv4 address given in host byte order.

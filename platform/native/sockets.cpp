@@ -110,10 +110,13 @@ std::uint16_t LocalPort(const Socket& socket) {
 }
 
 Socket Accept(const Socket& listener, int timeoutMs) {
-    if (WaitFor(listener.get(), POLLIN, timeoutMs) != 1) {
+    if (timeoutMs >= 0 && WaitFor(listener.get(), POLLIN, timeoutMs) != 1) {
         return Socket();
     }
-    Socket accepted(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    Socket accepted;
+    do {
+        accepted.reset(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    } while (!accepted && errno == EINTR);
     if (accepted) {
         int yes = 1;
         ::setsockopt(accepted.get(), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);

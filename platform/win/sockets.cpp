@@ -136,7 +136,7 @@ std::uint16_t LocalPort(const Socket& socket) {
 }
 
 Socket Accept(const Socket& listener, int timeoutMs) {
-    if (WaitFor(listener.get(), POLLRDNORM, timeoutMs) <= 0) {
+    if (timeoutMs >= 0 && WaitFor(listener.get(), POLLRDNORM, timeoutMs) <= 0) {
         return Socket();
     }
     SOCKET s = ::accept(static_cast<SOCKET>(listener.get()), nullptr, nullptr);

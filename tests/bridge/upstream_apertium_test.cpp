@@ -4,8 +4,12 @@
 #include <memory>
 #include <string>
 
+#include "backend/http_transport.h"
+#include "backend/hybrid_client.h"
+#include "backend/translation_options.h"
 #include "bridge/upstream_apertium.h"
 #include "bridge/upstream_pool.h"
+#include "tests/bridge/bridge_test_support.h"
 #include "tests/bridge/support/apertium_server.h"
 
 namespace {
@@ -91,6 +95,33 @@ TEST_F(RealApertium, LongTextIsTranslatedInPieces) {
     EXPECT_EQ(translator->Translate("de-en", "El perro come.\n\nLa casa es grande.").text,
               "The dog eats.\n\nThe house is big.");
     EXPECT_EQ(translator->Snapshot()[0].calls, 2u);
+}
+
+// The engine's requests through the bridge's serving side to the real APy:
+// the answer carries the engine's marks, and the engine's own client removes
+// them, so the unknown word reaches the host bare.
+TEST_F(RealApertium, EngineRequestsThroughTheBridgeGetApertiumsTranslation) {
+    const auto apertium =
+        bridge::MakeTranslator({Settings()}, {{"it-en", {{"apy", "spa", "eng"}}}});
+    serve_test::ServedBridge bridge;
+    bridge.translator.SetAnswer([&](std::string_view direction, std::string_view text) {
+        return apertium->Translate(direction, text);
+    });
+    constexpr const char* kSpanish = "El perro come una manzana zorblax en la casa.";
+    const std::string answer = serve_test::Exchange(
+        bridge.Port(), serve_test::EnginePost("/fcgiDispatch.ie?cmd0=iten-preprocess", kSpanish));
+    EXPECT_EQ(serve_test::StatusLine(answer), "HTTP/1.0 200 OK");
+    EXPECT_EQ(serve_test::Body(answer), "The dog eats an apple <unk> zorblax </unk> in the house.");
+
+    SetBackendPortForTesting(bridge.Port());
+    TranslationOptions options;
+    options.SetFromText(
+        u"<t:Option Name=\"SourceLanguage\">it</t:Option>"
+        u"<t:Option Name=\"TranslationLanguage\">en</t:Option>");
+    HybridClient client(options);
+    EXPECT_EQ(client.TranslateSegment(u"El perro come una manzana zorblax en la casa."),
+              u"<Translation>The dog eats an apple zorblax in the house.</Translation>\n");
+    SetBackendPortForTesting(0);
 }
 
 }  // namespace
