@@ -74,6 +74,13 @@ qn_wine_start() {
     # Wine's server and services outlive this call: they must not inherit the
     # lock's descriptor (9>&-), or the lock would be held for ever.
     (
+        # Nor may any descriptor the caller passed down: a shared lock taken
+        # with flock(1) around a test run would be held by the persistent
+        # wineserver, and so for ever.
+        for fd in /proc/$BASHPID/fd/*; do
+            fd=${fd##*/}
+            case $fd in 0 | 1 | 2 | 9) ;; *) eval "exec $fd>&-" ;; esac
+        done
         flock 9
         if [ ! -f "$WINEPREFIX/.qn-ready" ]; then
             # Through the 64-bit loader wineboot complains that the 32-bit
