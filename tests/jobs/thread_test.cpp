@@ -101,11 +101,15 @@ TEST(Thread, ALaterConstructorFailureLetsTheSuspendedThreadGoUntouched) {
         const char* name;
         InjectedFault* fault;
         Behaviour behaviour;
+        HRESULT expected;
     };
     InjectedFault eventFault = InjectedFault::EventCreation;
     const Case cases[] = {
-        {"done event cannot be created", &eventFault, {}},
-        {"subclass constructor raises", nullptr, Behaviour{.throwInConstructor = true}},
+        {"done event cannot be created",
+         &eventFault,
+         {},
+         HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_MEMORY)},
+        {"subclass constructor raises", nullptr, Behaviour{.throwInConstructor = true}, E_FAIL},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -115,7 +119,7 @@ TEST(Thread, ALaterConstructorFailureLetsTheSuspendedThreadGoUntouched) {
                 InjectFault(*c.fault);
             }
             EXPECT_EQ(RunJob([&]() -> OLECallThread* { return new ProbeJob(probe, c.behaviour); }),
-                      E_FAIL);
+                      c.expected);
         }
         EXPECT_EQ(probe.started, 0);
         EXPECT_EQ(probe.ran, 0);

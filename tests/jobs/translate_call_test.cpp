@@ -4,6 +4,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "backend/http_transport.h"
@@ -90,13 +91,17 @@ TEST(RunJob, AJobThatCannotBeBuiltGivesAFailureCode) {
 }
 
 TEST(RunTranslationJob, NoWorkerOrEventMeansAFailureAndNoCallOnTheHost) {
-    for (const InjectedFault fault :
-         {InjectedFault::ThreadCreation, InjectedFault::EventCreation}) {
+    // A failed system call answers with its status.
+    const std::pair<InjectedFault, HRESULT> cases[] = {
+        {InjectedFault::ThreadCreation, E_FAIL},
+        {InjectedFault::EventCreation, HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_MEMORY)},
+    };
+    for (const auto& [fault, expected] : cases) {
         CallLog log;
         auto source = Hold(new FakeSource("src", log, {{S_OK, u"a"}}));
         auto sink = Hold(new FakeSink("sink", log));
         InjectFault(fault);
-        EXPECT_EQ(RunTranslationJob(nullptr, source.get(), sink.get()), E_FAIL);
+        EXPECT_EQ(RunTranslationJob(nullptr, source.get(), sink.get()), expected);
         EXPECT_TRUE(log.Entries().empty());
         EXPECT_EQ(ReferencesOf(source.get()), 1u);
         EXPECT_EQ(ReferencesOf(sink.get()), 1u);
@@ -197,7 +202,7 @@ TEST(RunTranslateText, ReportsWhatKeptTheJobFromRunning) {
     };
     InjectFault(InjectedFault::EventCreation);
     const TextResult noEvent = TranslateText(spy, u"text");
-    EXPECT_EQ(noEvent.result, E_FAIL);
+    EXPECT_EQ(noEvent.result, HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_MEMORY));
     EXPECT_TRUE(noEvent.null);
     EXPECT_FALSE(called);
 
