@@ -8,6 +8,12 @@
 
 #include <nlohmann/json.hpp>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <shlobj.h>
+#endif
+
 #include "bridge/directions.h"
 #include "platform/sockets.h"
 
@@ -297,7 +303,16 @@ BridgeConfig LoadConfig(const std::string& path) {
 
 #ifdef _WIN32
 namespace {
+// %ProgramData%\QnBridge, the folder asked of the system rather than read from
+// the environment: a service's need not name it (Wine gives its services
+// C:\users\Public there), and the installer puts the configuration in the
+// system's folder.
 std::string DataFolder() {
+    char folder[MAX_PATH] = {};
+    if (SUCCEEDED(
+            SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) {
+        return std::string(folder) + "\\QnBridge";
+    }
     const char* programData = std::getenv("ProgramData");
     return std::string(programData != nullptr && *programData != '\0' ? programData
                                                                       : "C:\\ProgramData") +

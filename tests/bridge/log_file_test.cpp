@@ -93,7 +93,7 @@ TEST(BridgeLogFile, TheReasonARunEndsReachesTheLogFileAndStderr) {
     const std::atomic<bool> stop{true};
     for (const auto& c : cases) {
         std::remove(log.c_str());
-        std::ofstream(log) << "earlier line\n";
+        std::ofstream(log, std::ios::binary) << "earlier line\n";
         std::ostringstream out;
         std::ostringstream err;
         bridge::RunHost host;
