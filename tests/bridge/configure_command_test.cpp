@@ -79,7 +79,9 @@ std::vector<TestServer> Servers() {
         std::replace(path.begin(), path.end(), '/', '\\');
         return path;
     };
-    std::vector<TestServer> servers = {{KEY_WOW64_64KEY, windowsPath(QN_SERVER_EXE)}};
+    // The build's own server registers in the view of its width.
+    constexpr REGSAM ownView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    std::vector<TestServer> servers = {{ownView, windowsPath(QN_SERVER_EXE)}};
 #ifdef QN_WIN32_SERVER_EXE
     const char* runs32 = std::getenv("QN_WINE_32BIT");
     const std::string x86 = windowsPath(QN_WIN32_SERVER_EXE);
