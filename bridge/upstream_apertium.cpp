@@ -55,9 +55,7 @@ std::string MarkUnknownWords(std::string_view text) {
 
 ApertiumUpstream::ApertiumUpstream(const UpstreamSettings& settings,
                                    std::shared_ptr<HttpClient> client)
-    : settings_(settings),
-      client_(std::move(client)),
-      description_(DescribeUpstream("Apertium APy", settings.url)) {}
+    : HttpUpstream(settings, std::move(client), "Apertium APy") {}
 
 std::string ApertiumUpstream::Translate(std::string_view text, std::string_view from,
                                         std::string_view to) {

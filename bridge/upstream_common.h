@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -39,5 +40,23 @@ HttpResponse Exchange(HttpClient& client, const HttpRequest& request,
 
 // An answer that is not what the upstream's API promises: 502.
 [[noreturn]] void ThrowMalformed(const std::string& description, std::string_view what);
+
+// What every upstream reached over HTTP holds: its settings, the client it
+// calls through and its description ("<kind name> at host:port").
+class HttpUpstream : public Upstream {
+  public:
+    const std::string& Describe() const final { return description_; }
+
+  protected:
+    HttpUpstream(const UpstreamSettings& settings, std::shared_ptr<HttpClient> client,
+                 std::string_view kindName)
+        : settings_(settings),
+          client_(std::move(client)),
+          description_(DescribeUpstream(kindName, settings.url)) {}
+
+    UpstreamSettings settings_;
+    std::shared_ptr<HttpClient> client_;
+    std::string description_;
+};
 
 }  // namespace bridge

@@ -8,9 +8,7 @@ namespace bridge {
 
 LibreTranslateUpstream::LibreTranslateUpstream(const UpstreamSettings& settings,
                                                std::shared_ptr<HttpClient> client)
-    : settings_(settings),
-      client_(std::move(client)),
-      description_(DescribeUpstream("LibreTranslate", settings.url)) {}
+    : HttpUpstream(settings, std::move(client), "LibreTranslate") {}
 
 std::string LibreTranslateUpstream::Translate(std::string_view text, std::string_view from,
                                               std::string_view to) {

@@ -66,9 +66,7 @@ std::string TranslationPrompt(std::string_view from, std::string_view to) {
 
 OpenAiChatUpstream::OpenAiChatUpstream(const UpstreamSettings& settings,
                                        std::shared_ptr<HttpClient> client)
-    : settings_(settings),
-      client_(std::move(client)),
-      description_(DescribeUpstream("Chat completions", settings.url)) {}
+    : HttpUpstream(settings, std::move(client), "Chat completions") {}
 
 std::string OpenAiChatUpstream::Translate(std::string_view text, std::string_view from,
                                           std::string_view to) {

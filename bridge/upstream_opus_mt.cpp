@@ -19,9 +19,7 @@ std::string ErrorText(const nlohmann::json& answer) {
 }  // namespace
 
 OpusMtUpstream::OpusMtUpstream(const UpstreamSettings& settings, std::shared_ptr<HttpClient> client)
-    : settings_(settings),
-      client_(std::move(client)),
-      description_(DescribeUpstream("OPUS-MT", settings.url)) {}
+    : HttpUpstream(settings, std::move(client), "OPUS-MT") {}
 
 std::string OpusMtUpstream::Translate(std::string_view text, std::string_view from,
                                       std::string_view to) {
