@@ -1,6 +1,8 @@
 #include "bridge/configure_command.h"
 
 #include <filesystem>
+#include <functional>
+#include <chrono>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -9,6 +11,8 @@
 #include "bridge/configure_folder.h"
 #include "bridge/configure_registry.h"
 #include "bridge/configure_system.h"
+#include "bridge/log_file.h"
+#include "bridge/request_log.h"
 #include "bridge/run_bridge.h"
 #include "config/registry.h"
 
@@ -16,11 +20,13 @@ namespace bridge {
 
 const char* const kConfigureUsage =
     "usage: qn-bridge configure [--config FILE] [--folder DIR] [--replace] [--server PATH]\n"
-    "       qn-bridge unconfigure [--config FILE] [--folder DIR] [--server PATH]\n"
+    "                           [--log-file LOG]\n"
+    "       qn-bridge unconfigure [--config FILE] [--folder DIR] [--server PATH] [--log-file LOG]\n"
     "configure makes the engine offer exactly the directions FILE serves: a model folder per\n"
     "direction in DIR, DravikHybridInstallLoc pointed at DIR, then the engine server's\n"
     "/Configure (the registered server's, or PATH's). --replace lets it repoint an install\n"
-    "folder that names another existing back end; unconfigure puts that value back.\n";
+    "folder that names another existing back end; unconfigure puts that value back.\n"
+    "--log-file adds what it says, line by line with the time, to LOG (for installers).\n";
 
 namespace {
 
@@ -30,6 +36,7 @@ struct Options {
     std::optional<std::string> configPath;
     std::optional<std::string> folder;
     std::optional<std::string> server;
+    std::optional<std::string> logFile;
     bool replace = false;
     bool help = false;
 };
@@ -50,6 +57,8 @@ Options ParseOptions(const std::vector<std::string>& args, bool replaceAllowed) 
             options.folder = value();
         } else if (arg == "--server") {
             options.server = value();
+        } else if (arg == "--log-file") {
+            options.logFile = value();
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--replace" && replaceAllowed) {
@@ -176,25 +185,71 @@ void PrintFolderChanges(const BackendFolder::Changes& changes, std::ostream& out
     }
 }
 
+// A report stream that also adds each of its lines, stamped with the time, to
+// a log file: an installer that runs configure shows none of its output.
+class LoggedReport : public std::streambuf {
+  public:
+    LoggedReport(std::ostream& to, LogFile* log) : to_(to), log_(log) {}
+    ~LoggedReport() override {
+        if (!line_.empty()) {
+            WriteLine();
+        }
+    }
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) {
+            return traits_type::not_eof(c);
+        }
+        const char one = traits_type::to_char_type(c);
+        to_.put(one);
+        if (log_ != nullptr) {
+            line_ += one;
+            if (one == '\n') {
+                WriteLine();
+            }
+        }
+        return c;
+    }
+
+  private:
+    void WriteLine() {
+        const std::string stamped = UtcTimestamp(std::chrono::system_clock::now()) + ' ' + line_;
+        log_->sputn(stamped.data(), static_cast<std::streamsize>(stamped.size()));
+        log_->pubsync();
+        line_.clear();
+    }
+
+    std::ostream& to_;
+    LogFile* log_;
+    std::string line_;
+};
+
+// Runs `command` with `out` and `err` copied to the options' log file, if any.
+int WithLog(const Options& options, std::ostream& out, std::ostream& err,
+            const std::function<int(std::ostream&, std::ostream&)>& command) {
+    const std::uint64_t maxBytes = BridgeConfig{}.logMaxBytes;
+    std::optional<LogFile> log;
+    if (options.logFile) {
+        try {
+            log.emplace(*options.logFile, maxBytes);
+        } catch (const std::exception& error) {
+            err << "qn-bridge: " << error.what() << " (going on without it)\n";
+        }
+    }
+    LoggedReport outReport(out, log ? &*log : nullptr);
+    LoggedReport errReport(err, log ? &*log : nullptr);
+    std::ostream loggedOut(&outReport);
+    std::ostream loggedErr(&errReport);
+    return command(loggedOut, loggedErr);
+}
+
 int ConfigureFailed(std::ostream& err, const std::string& what) {
     err << "qn-bridge: " << what << '\n';
     return kExitConfigureFailed;
 }
 
-}  // namespace
-
-int RunConfigure(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    Options options;
-    try {
-        options = ParseOptions(args, true);
-    } catch (const std::invalid_argument& error) {
-        err << "qn-bridge configure: " << error.what() << '\n' << kConfigureUsage;
-        return kExitBadConfig;
-    }
-    if (options.help) {
-        out << kConfigureUsage;
-        return kExitOk;
-    }
+int Configure(const Options& options, std::ostream& out, std::ostream& err) {
     const std::string configPath = options.configPath.value_or(DefaultConfigPath());
     BridgeConfig config;
     try {
@@ -265,18 +320,7 @@ int RunConfigure(const std::vector<std::string>& args, std::ostream& out, std::o
     return serversOk ? kExitOk : kExitConfigureFailed;
 }
 
-int RunUnconfigure(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    Options options;
-    try {
-        options = ParseOptions(args, false);
-    } catch (const std::invalid_argument& error) {
-        err << "qn-bridge unconfigure: " << error.what() << '\n' << kConfigureUsage;
-        return kExitBadConfig;
-    }
-    if (options.help) {
-        out << kConfigureUsage;
-        return kExitOk;
-    }
+int Unconfigure(const Options& options, std::ostream& out, std::ostream& err) {
     // The configuration is not read: a broken one must not keep the uninstall
     // from putting things back.
     const std::string configPath = options.configPath.value_or(DefaultConfigPath());
@@ -321,6 +365,42 @@ int RunUnconfigure(const std::vector<std::string>& args, std::ostream& out, std:
         }
     }
     return RunServers(options, out, err) ? kExitOk : kExitConfigureFailed;
+}
+
+}  // namespace
+
+int RunConfigure(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Options options;
+    try {
+        options = ParseOptions(args, true);
+    } catch (const std::invalid_argument& error) {
+        err << "qn-bridge configure: " << error.what() << '\n' << kConfigureUsage;
+        return kExitBadConfig;
+    }
+    if (options.help) {
+        out << kConfigureUsage;
+        return kExitOk;
+    }
+    return WithLog(options, out, err, [&options](std::ostream& logged, std::ostream& loggedErr) {
+        return Configure(options, logged, loggedErr);
+    });
+}
+
+int RunUnconfigure(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Options options;
+    try {
+        options = ParseOptions(args, false);
+    } catch (const std::invalid_argument& error) {
+        err << "qn-bridge unconfigure: " << error.what() << '\n' << kConfigureUsage;
+        return kExitBadConfig;
+    }
+    if (options.help) {
+        out << kConfigureUsage;
+        return kExitOk;
+    }
+    return WithLog(options, out, err, [&options](std::ostream& logged, std::ostream& loggedErr) {
+        return Unconfigure(options, logged, loggedErr);
+    });
 }
 
 }  // namespace bridge

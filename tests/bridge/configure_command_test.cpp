@@ -269,12 +269,20 @@ TEST_F(ConfigureCommandTest, AnotherInstallIsRepointedOnlyWhenToldAndPutBack) {
         EXPECT_TRUE(fs::is_directory(other));
     }
 
-    // A configuration the bridge rejects changes nothing either.
+    // A configuration the bridge rejects changes nothing either; the reason
+    // also reaches the log file, stamped, for an installer that shows no output.
     ClearValues();
-    const BridgeRun run = Run("configure", WriteConfig("{\"directions\": {}}"));
+    const std::string log = (scratch_ / "configure.log").string();
+    const BridgeRun run =
+        Run("configure", WriteConfig("{\"directions\": {}}"), {"--log-file", log});
     EXPECT_EQ(run.code, bridge::kExitBadConfig);
     EXPECT_NE(run.err.find("bridge.json"), std::string::npos) << run.err;
     EXPECT_EQ(ReadValue(views[0].flag, kInstallLoc), std::nullopt);
+    std::ifstream logged(log);
+    std::string line;
+    ASSERT_TRUE(std::getline(logged, line)) << log;
+    EXPECT_EQ(line.find(' '), 24u) << line;  // the UTC time first
+    EXPECT_NE(line.find("bridge.json: /upstreams"), std::string::npos) << line;
 }
 
 }  // namespace

@@ -14,41 +14,12 @@ set -uo pipefail
 arch=$1 work=$2 server=$3 host=$4 backend=$5 x64_server=$6
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 
-fail() {
-    echo "FAIL ($arch): $*" >&2
-    exit 1
-}
-need() {
-    for file in "$@"; do
-        [ -f "$file" ] || fail "missing $file (scripts/test builds the windows preset first)"
-    done
-}
 
 rm -rf "$work"
 mkdir -p "$work"
 export QN_WINEPREFIX="$work/prefix"
 source "$root/scripts/wine-env.sh"
-
-# A package's tables with what may differ between builds set aside (GUIDs,
-# sizes); with "as-x86", the 64-bit package's own marks (its folder, the 64-bit
-# component attribute, its product name) become the 32-bit ones.
-tables() {
-    local msi=$1 as_x86=${2:-}
-    for table in Directory Component Feature FeatureComponents File CustomAction \
-        InstallExecuteSequence LaunchCondition Upgrade Registry Property; do
-        echo "== $table"
-        msiinfo export "$msi" "$table"
-    done | sed -E 's/\{[0-9A-F-]{36}\}/{GUID}/g' |
-        if [ -n "$as_x86" ]; then
-            sed -e 's/ProgramFiles64Folder/ProgramFilesFolder/' -e 's/ (64-bit)//'
-        else
-            cat
-        fi |
-        awk -F'\t' -v OFS='\t' -v as_x86="$as_x86" '/^== / { table = $0 }
-            table == "== Component" && as_x86 && $4 ~ /^[0-9]+$/ && int($4 / 256) % 2 == 1 { $4 -= 256 }
-            table == "== File" && $4 ~ /^[0-9]+$/ { $4 = "size" }
-            { print }'
-}
+source "$root/tests/installer/package_support.sh"
 
 # The registration actions and their undo as Windows Installer is to run them:
 # deferred, as the system, exe from the installed file; each rollback action
@@ -88,8 +59,8 @@ check_rollback_actions() {
 if [ "$arch" = x86 ] && [ "$QN_WINE_32BIT" = 0 ]; then
     echo "$QN_WINE_32BIT_WHY: checking the 32-bit package's tables against the 64-bit one's"
     need "$server" "$x64_server"
-    x86_msi=$("$root/scripts/package" --arch x86 --exe "$server" --out "$work") || fail "packaging"
-    x64_msi=$("$root/scripts/package" --arch x64 --exe "$x64_server" --out "$work") || fail "packaging"
+    x86_msi=$("$root/scripts/package" --product engine --arch x86 --exe "$server" --out "$work") || fail "packaging"
+    x64_msi=$("$root/scripts/package" --product engine --arch x64 --exe "$x64_server" --out "$work") || fail "packaging"
     msiinfo suminfo "$x86_msi" | grep -qx 'Template: Intel;1033' || fail "not a 32-bit package"
     msiinfo suminfo "$x64_msi" | grep -qx 'Template: x64;1033' || fail "not a 64-bit package"
     check_rollback_actions "$x86_msi" "$server"
@@ -144,25 +115,12 @@ expect_registry() {
     snapshot >"$work/actual.txt"
     diff -u "$work/$1" "$work/actual.txt" || fail "$2: the registry is not what $1 holds"
 }
-# Name and version of every installed product of ours, from the list of
-# installed programs.
-products() {
-    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$view |
-        tr -d '\r' | awk -F'    ' '
-            /^HKEY/ { if (name ~ /^Vorla/) print name " " version; name = version = "" }
-            $2 == "DisplayName" { name = $4 }
-            $2 == "DisplayVersion" { version = $4 }
-            END { if (name ~ /^Vorla/) print name " " version }'
-}
-msiexec_qn() {
-    wine msiexec "$@" /qn </dev/null >/dev/null 2>&1
-}
 expect_installed() {
     local what=$1
     expect_registry registered.txt "$what"
     cmp -s "$install_dir/Vorla Hybrid Engine.exe" "$server" || fail "$what: server not installed"
-    [ "$(products)" = "$product $version" ] ||
-        fail "$what: installed programs list '$(products)', not '$product $version'"
+    [ "$(products Vorla)" = "$product $version" ] ||
+        fail "$what: installed programs list '$(products Vorla)', not '$product $version'"
     local text
     text=$(printf 'Hallo Welt\n' | wine "$host" translate --from de --to en 2>&1 | tr -d '\r')
     [ "$text" = "hello world" ] || fail "$what: the host tool translated 'Hallo Welt' as '$text'"
@@ -184,9 +142,9 @@ rm -rf "$install_dir"
     fail "/RegServer wrote no Suppress values"
 
 mkdir -p "$c/packages"
-old_msi=$("$root/scripts/package" --arch "$arch" --exe "$server" --version 0.1.0 --out "$c/packages") ||
+old_msi=$("$root/scripts/package" --product engine --arch "$arch" --exe "$server" --version 0.1.0 --out "$c/packages") ||
     fail "packaging"
-new_msi=$("$root/scripts/package" --arch "$arch" --exe "$server" --out "$c/packages") || fail "packaging"
+new_msi=$("$root/scripts/package" --product engine --arch "$arch" --exe "$server" --out "$c/packages") || fail "packaging"
 check_rollback_actions "$new_msi" "$server"
 old='C:\packages\'$(basename "$old_msi")
 new='C:\packages\'$(basename "$new_msi")
@@ -228,7 +186,7 @@ left=$(snapshot $other_view | grep -Fxf <(LC_ALL=C comm -13 <(grep -x '\[.*\]' "
     <(grep -x '\[.*\]' "$work/registered.txt")))
 [ -z "$left" ] || fail "failed install: the $other_view-bit view holds $left"
 [ ! -e "$install_dir" ] || fail "failed install left $install_dir"
-[ -z "$(products)" ] || fail "failed install left '$(products)' in the installed programs"
+[ -z "$(products Vorla)" ] || fail "failed install left '$(products Vorla)' in the installed programs"
 
 msiexec_qn /i "$new" || fail "install: exit $?"
 expect_installed install
@@ -236,7 +194,7 @@ expect_installed install
 msiexec_qn /x "$new" || fail "uninstall: exit $?"
 expect_registry unregistered.txt uninstall
 [ ! -e "$install_dir" ] || fail "uninstall left $install_dir"
-[ -z "$(products)" ] || fail "uninstall left '$(products)' in the installed programs"
+[ -z "$(products Vorla)" ] || fail "uninstall left '$(products Vorla)' in the installed programs"
 
 msiexec_qn /i "$old" || fail "install of 0.1.0: exit $?"
 msiexec_qn /i "$new" || fail "upgrade: exit $?"
@@ -245,7 +203,7 @@ expect_installed upgrade
 msiexec_qn /i "$old"
 status=$?
 [ $status = $((1603 % 256)) ] || fail "the older package over the newer one: exit $status, not 1603"
-[ "$(products)" = "$product $version" ] || fail "the refused downgrade changed the installed programs"
+[ "$(products Vorla)" = "$product $version" ] || fail "the refused downgrade changed the installed programs"
 
 trap - EXIT
 stop_backend

@@ -12,6 +12,7 @@ set(rules
     "/test_host_commands(\\.exe)? =registry,backend_port_11000"
     "/test_demo_script =registry,backend_port_11000"
     "/package_test\\.sh =registry,backend_port_11000"
+    "/bridge_package_test\\.sh =registry,backend_port_11000"
     "/test_load\\.exe =registry,backend_port_11000"
     "/test_bridge_wine\\.exe =registry,backend_port_11000"
     "/test_config\\.exe =registry"
