@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154
 # Shared by the package tests: sourced after scripts/wine-env.sh, with $arch
 # set (and $view, the registry view of the package's width, for `products`).
 
