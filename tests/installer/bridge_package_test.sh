@@ -32,7 +32,7 @@ check_package() {
     diff -u <(printf '%s\t%s\t%s\t%s\n' \
         ConfigureBridge 3090 BridgeExe "configure [QN_REPLACE_ARGUMENT] $log" \
         ConfigureBridgeRollback 3394 BridgeCopy "unconfigure $log" \
-        SetReplaceArgument 2099 QN_REPLACE_ARGUMENT --replace \
+        SetReplaceArgument 51 QN_REPLACE_ARGUMENT --replace \
         UnconfigureBridge 3154 BridgeExe "unconfigure $log" \
         UnconfigureBridgeRollback 3410 BridgeExe "configure --replace $log") \
         <(msiinfo export "$msi" CustomAction | tr -d '\r' | tail -n +4 | cut -f1-4 | LC_ALL=C sort) ||
