@@ -1,7 +1,6 @@
 #include "bridge/configure_command.h"
 
 #include <filesystem>
-#include <functional>
 #include <chrono>
 #include <optional>
 #include <set>
@@ -225,25 +224,6 @@ class LoggedReport : public std::streambuf {
     std::string line_;
 };
 
-// Runs `command` with `out` and `err` copied to the options' log file, if any.
-int WithLog(const Options& options, std::ostream& out, std::ostream& err,
-            const std::function<int(std::ostream&, std::ostream&)>& command) {
-    const std::uint64_t maxBytes = BridgeConfig{}.logMaxBytes;
-    std::optional<LogFile> log;
-    if (options.logFile) {
-        try {
-            log.emplace(*options.logFile, maxBytes);
-        } catch (const std::exception& error) {
-            err << "qn-bridge: " << error.what() << " (going on without it)\n";
-        }
-    }
-    LoggedReport outReport(out, log ? &*log : nullptr);
-    LoggedReport errReport(err, log ? &*log : nullptr);
-    std::ostream loggedOut(&outReport);
-    std::ostream loggedErr(&errReport);
-    return command(loggedOut, loggedErr);
-}
-
 int ConfigureFailed(std::ostream& err, const std::string& what) {
     err << "qn-bridge: " << what << '\n';
     return kExitConfigureFailed;
@@ -367,40 +347,46 @@ int Unconfigure(const Options& options, std::ostream& out, std::ostream& err) {
     return RunServers(options, out, err) ? kExitOk : kExitConfigureFailed;
 }
 
+using Command = int (*)(const Options&, std::ostream& out, std::ostream& err);
+
+// `qn-bridge NAME args`: the options read, then `command` run with what it
+// says copied to the log file the options name, if any.
+int RunCommand(const char* name, const std::vector<std::string>& args, bool replaceAllowed,
+               std::ostream& out, std::ostream& err, Command command) {
+    Options options;
+    try {
+        options = ParseOptions(args, replaceAllowed);
+    } catch (const std::invalid_argument& error) {
+        err << "qn-bridge " << name << ": " << error.what() << '\n' << kConfigureUsage;
+        return kExitBadConfig;
+    }
+    if (options.help) {
+        out << kConfigureUsage;
+        return kExitOk;
+    }
+    std::optional<LogFile> log;
+    if (options.logFile) {
+        try {
+            log.emplace(*options.logFile, BridgeConfig{}.logMaxBytes);
+        } catch (const std::exception& error) {
+            err << "qn-bridge: " << error.what() << " (going on without it)\n";
+        }
+    }
+    LoggedReport outReport(out, log ? &*log : nullptr);
+    LoggedReport errReport(err, log ? &*log : nullptr);
+    std::ostream loggedOut(&outReport);
+    std::ostream loggedErr(&errReport);
+    return command(options, loggedOut, loggedErr);
+}
+
 }  // namespace
 
 int RunConfigure(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    Options options;
-    try {
-        options = ParseOptions(args, true);
-    } catch (const std::invalid_argument& error) {
-        err << "qn-bridge configure: " << error.what() << '\n' << kConfigureUsage;
-        return kExitBadConfig;
-    }
-    if (options.help) {
-        out << kConfigureUsage;
-        return kExitOk;
-    }
-    return WithLog(options, out, err, [&options](std::ostream& logged, std::ostream& loggedErr) {
-        return Configure(options, logged, loggedErr);
-    });
+    return RunCommand("configure", args, true, out, err, Configure);
 }
 
 int RunUnconfigure(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    Options options;
-    try {
-        options = ParseOptions(args, false);
-    } catch (const std::invalid_argument& error) {
-        err << "qn-bridge unconfigure: " << error.what() << '\n' << kConfigureUsage;
-        return kExitBadConfig;
-    }
-    if (options.help) {
-        out << kConfigureUsage;
-        return kExitOk;
-    }
-    return WithLog(options, out, err, [&options](std::ostream& logged, std::ostream& loggedErr) {
-        return Unconfigure(options, logged, loggedErr);
-    });
+    return RunCommand("unconfigure", args, false, out, err, Unconfigure);
 }
 
 }  // namespace bridge

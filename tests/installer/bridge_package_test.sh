@@ -42,25 +42,14 @@ check_package() {
 }
 
 if [ "$arch" = x86 ] && [ "$QN_WINE_32BIT" = 0 ]; then
-    echo "$QN_WINE_32BIT_WHY: checking the 32-bit package's tables against the 64-bit one's"
-    need "$bridge" "$x64_bridge"
-    x86_msi=$("$root/scripts/package" --product bridge --arch x86 --exe "$bridge" --out "$work") ||
-        fail "packaging"
-    x64_msi=$("$root/scripts/package" --product bridge --arch x64 --exe "$x64_bridge" --out "$work") ||
-        fail "packaging"
-    msiinfo suminfo "$x86_msi" | grep -qx 'Template: Intel;1033' || fail "not a 32-bit package"
+    compare_x86_with_x64 bridge "$bridge" "$x64_bridge"
     check_package "$x86_msi" "$bridge"
-    diff -u <(tables "$x64_msi" as-x86) <(tables "$x86_msi") || fail "tables differ from the 64-bit package's"
     rm -rf "$work"
     exit 0
 fi
 
 need "$engine" "$bridge" "$host"
-if [ "$arch" = x64 ]; then
-    view=64 program_files="Program Files"
-else
-    view=32 program_files="Program Files (x86)"
-fi
+set_width
 c="$WINEPREFIX/drive_c"
 data="$c/ProgramData/QnBridge"
 server_key='HKLM\Software\Quillon\TranslateSkyvale Server'
@@ -68,6 +57,9 @@ server_key='HKLM\Software\Quillon\TranslateSkyvale Server'
 stand_in_pid=""
 stop_stand_in() {
     if [ -n "$stand_in_pid" ]; then
+        # A line, not only the end of its input: a Wine process started
+        # meanwhile may have inherited descriptor 7 and keep the pipe open.
+        echo >&7
         exec 7>&-
         wait "$stand_in_pid"
         stand_in_pid=""

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """A LibreTranslate stand-in for the bridge package test: POST /translate
 answers the text in capitals, so that a translation shows it came through.
-Binds a free port on 127.0.0.1 and prints it; ends when its standard input
-ends, or after an hour whatever happens."""
+Binds a free port on 127.0.0.1 and prints it; ends at a line or the end of its
+standard input, or after an hour whatever happens."""
 import json
 import os
 import sys
@@ -29,7 +29,7 @@ class Handler(BaseHTTPRequestHandler):
 
 
 def end_with_input():
-    sys.stdin.read()
+    sys.stdin.readline()
     os._exit(0)
 
 

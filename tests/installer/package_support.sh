@@ -1,6 +1,7 @@
-# shellcheck shell=bash disable=SC2154
+# shellcheck shell=bash disable=SC2154,SC2034
 # Shared by the package tests: sourced after scripts/wine-env.sh, with $arch
-# set (and $view, the registry view of the package's width, for `products`).
+# and $root set (and $view, the registry view of the package's width, for
+# `products`; set_width sets it).
 
 fail() {
     echo "FAIL ($arch): $*" >&2
@@ -46,4 +47,29 @@ products() {
 }
 msiexec_qn() {
     wine msiexec "$@" /qn </dev/null >/dev/null 2>&1
+}
+
+# The registry view and program folder of the package's width.
+set_width() {
+    if [ "$arch" = x64 ]; then
+        view=64 program_files="Program Files"
+    else
+        view=32 program_files="Program Files (x86)"
+    fi
+}
+
+# For machines that run no 32-bit programs: packages PRODUCT from its 32-bit
+# and 64-bit executables into $work and holds the 32-bit package to the 64-bit
+# one table by table. Sets x86_msi for the caller's own checks.
+compare_x86_with_x64() {
+    local product=$1 x86_exe=$2 x64_exe=$3 x64_msi
+    echo "$QN_WINE_32BIT_WHY: checking the 32-bit package's tables against the 64-bit one's"
+    need "$x86_exe" "$x64_exe"
+    x86_msi=$("$root/scripts/package" --product "$product" --arch x86 --exe "$x86_exe" --out "$work") ||
+        fail "packaging"
+    x64_msi=$("$root/scripts/package" --product "$product" --arch x64 --exe "$x64_exe" --out "$work") ||
+        fail "packaging"
+    msiinfo suminfo "$x86_msi" | grep -qx 'Template: Intel;1033' || fail "not a 32-bit package"
+    msiinfo suminfo "$x64_msi" | grep -qx 'Template: x64;1033' || fail "not a 64-bit package"
+    diff -u <(tables "$x64_msi" as-x86) <(tables "$x86_msi") || fail "tables differ from the 64-bit package's"
 }

@@ -57,14 +57,8 @@ check_rollback_actions() {
 }
 
 if [ "$arch" = x86 ] && [ "$QN_WINE_32BIT" = 0 ]; then
-    echo "$QN_WINE_32BIT_WHY: checking the 32-bit package's tables against the 64-bit one's"
-    need "$server" "$x64_server"
-    x86_msi=$("$root/scripts/package" --product engine --arch x86 --exe "$server" --out "$work") || fail "packaging"
-    x64_msi=$("$root/scripts/package" --product engine --arch x64 --exe "$x64_server" --out "$work") || fail "packaging"
-    msiinfo suminfo "$x86_msi" | grep -qx 'Template: Intel;1033' || fail "not a 32-bit package"
-    msiinfo suminfo "$x64_msi" | grep -qx 'Template: x64;1033' || fail "not a 64-bit package"
+    compare_x86_with_x64 engine "$server" "$x64_server"
     check_rollback_actions "$x86_msi" "$server"
-    diff -u <(tables "$x64_msi" as-x86) <(tables "$x86_msi") || fail "tables differ from the 64-bit package's"
     msiextract -C "$work/files" "$x86_msi" >/dev/null || fail "msiextract"
     cmp "$work/files/Program Files/Vorla Hybrid Engine/Vorla Hybrid Engine.exe" "$server" ||
         fail "the package does not hold the 32-bit server"
@@ -73,11 +67,7 @@ if [ "$arch" = x86 ] && [ "$QN_WINE_32BIT" = 0 ]; then
 fi
 
 need "$server" "$host" "$backend"
-if [ "$arch" = x64 ]; then
-    view=64 program_files="Program Files"
-else
-    view=32 program_files="Program Files (x86)"
-fi
+set_width
 c="$WINEPREFIX/drive_c"
 install_dir="$c/$program_files/Vorla Hybrid Engine"
 exe_win="C:\\$program_files\\Vorla Hybrid Engine\\Vorla Hybrid Engine.exe"
